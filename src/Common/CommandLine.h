@@ -1,0 +1,17 @@
+// The kinds of run the command line selects. Pure functions; any thread.
+#pragma once
+#include <string>
+
+struct RunKind {
+  enum Kind { kInstaller, kCrashReport, kCloseReport };
+  Kind kind = kInstaller;
+  // Exactly "debug": log lines also go to a console.
+  bool debugConsole = false;
+  // Shipping runs: the log file name (name and extension) of the reported run
+  // and, for close reports, the reason "close01".."close07".
+  std::wstring logFileName;
+  std::wstring reason;
+};
+
+// commandLine is the Windows-style command line without the program name.
+RunKind ClassifyCommandLine(const std::wstring& commandLine);

@@ -1,0 +1,3 @@
+#include "Common/UnhandledExceptionHandler.h"
+
+void InstallUnhandledExceptionFilter() {}

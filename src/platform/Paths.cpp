@@ -1,0 +1,141 @@
+#include "platform/Paths.h"
+
+#include <limits.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+#include "platform/Encoding.h"
+
+namespace platform {
+namespace {
+
+std::mutex g_modulePathMutex;
+std::wstring g_modulePathForTesting;
+
+std::string GetEnv(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string(value) : std::string();
+}
+
+std::string StripTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+std::string HomeFolder() {
+  std::string home = GetEnv("HOME");
+  if (!home.empty()) return home;
+  long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+      found->pw_dir)
+    return found->pw_dir;
+  return "/";
+}
+
+std::string ReadOwnExecutable() {
+  std::vector<char> buffer(PATH_MAX);
+  for (;;) {
+    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return std::string();
+    if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool IsUsableRuntimeFolder(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && path[0] == '/' && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+bool MakeOneFolder(const std::string& path) {
+  if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return true;
+  return false;
+}
+
+}  // namespace
+
+std::wstring GetModuleFilePath() {
+  {
+    std::lock_guard<std::mutex> lock(g_modulePathMutex);
+    if (!g_modulePathForTesting.empty()) return g_modulePathForTesting;
+  }
+  static const std::wstring real = FromUtf8(ReadOwnExecutable());
+  return real;
+}
+
+std::wstring GetModuleFolder() {
+  const std::wstring path = GetModuleFilePath();
+  const std::size_t slash = path.rfind(L'/');
+  return slash == std::wstring::npos ? std::wstring(L"./") : path.substr(0, slash + 1);
+}
+
+void SetModuleFilePathForTesting(const std::wstring& path) {
+  std::lock_guard<std::mutex> lock(g_modulePathMutex);
+  g_modulePathForTesting = path;
+}
+
+std::wstring GetAppDataFolder() {
+  std::string folder = GetEnv("APPDATA");
+  if (folder.empty()) folder = GetEnv("XDG_DATA_HOME");
+  if (folder.empty()) folder = StripTrailingSlashes(HomeFolder()) + "/.local/share";
+  return FromUtf8(StripTrailingSlashes(folder));
+}
+
+std::wstring GetTempFolder() {
+  std::string folder = GetEnv("TMPDIR");
+  if (folder.empty()) folder = "/tmp";
+  folder = StripTrailingSlashes(folder);
+  if (folder.back() != '/') folder.push_back('/');
+  return FromUtf8(folder);
+}
+
+std::wstring GetRuntimeFolder() {
+  const std::string folder = StripTrailingSlashes(GetEnv("XDG_RUNTIME_DIR"));
+  return FromUtf8(IsUsableRuntimeFolder(folder) ? folder : std::string("/tmp"));
+}
+
+bool CreateDirectories(const std::wstring& path) {
+  const std::string target = ToUtf8(path);
+  if (target.empty()) return false;
+  // Walk each "/" after the first character so that "/a/b" makes "/a" then "/a/b".
+  for (std::size_t slash = target.find('/', 1); slash != std::string::npos;
+       slash = target.find('/', slash + 1)) {
+    if (target[slash - 1] == '/') continue;
+    MakeOneFolder(target.substr(0, slash));
+  }
+  MakeOneFolder(target);
+  return IsDirectory(path);
+}
+
+bool PathExists(const std::wstring& path) {
+  struct stat st {};
+  return lstat(ToUtf8(path).c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::wstring& path) {
+  struct stat st {};
+  return stat(ToUtf8(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::wstring SanitizeFileNamePart(const std::wstring& name) {
+  std::wstring out = name;
+  for (wchar_t& c : out) {
+    const bool keep = (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') ||
+                      (c >= L'0' && c <= L'9') || c == L'_' || c == L'.' || c == L'-';
+    if (!keep) c = L'_';
+  }
+  return out;
+}
+
+}  // namespace platform

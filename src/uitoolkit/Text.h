@@ -1,0 +1,19 @@
+// Text with markup and links ("Text"): a label whose "{a}" links raise the
+// "link" notification. "menu" asks for a context menu. Threads: as Control.
+#pragma once
+#include "uitoolkit/Label.h"
+
+namespace ui {
+
+class Text : public Label {
+ public:
+  std::wstring GetClass() const override;
+  bool SetAttribute(const std::wstring& name, const std::wstring& value) override;
+
+  bool HasMenu() const { return menu_; }
+
+ private:
+  bool menu_ = false;
+};
+
+}  // namespace ui

@@ -1,0 +1,71 @@
+#include "support/TestEnvironment.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+TestEnvironment::TestEnvironment() {
+  std::string pattern = (fs::temp_directory_path() / "vornik-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  root_ = pattern;
+  for (const char* folder : {"/appdata", "/run", "/drive", "/registry"}) {
+    fs::create_directories(root_ + folder);
+  }
+  fs::permissions(Runtime(), fs::perms::owner_all, fs::perm_options::replace);
+  SetEnv("APPDATA", AppData());
+  SetEnv("XDG_RUNTIME_DIR", Runtime());
+  SetEnv("VORNIK_FIXED_DRIVES", Drive());
+  SetEnv("VORNIK_REGISTRY_ROOT", root_ + "/registry");
+}
+
+TestEnvironment::~TestEnvironment() {
+  for (const auto& [name, old] : saved_) {
+    if (old.first) {
+      setenv(name.c_str(), old.second.c_str(), 1);
+    } else {
+      unsetenv(name.c_str());
+    }
+  }
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+}
+
+void TestEnvironment::SetEnv(const std::string& name, const std::string& value) {
+  if (saved_.count(name) == 0) {
+    const char* old = std::getenv(name.c_str());
+    saved_[name] = {old != nullptr, old ? old : ""};
+  }
+  setenv(name.c_str(), value.c_str(), 1);
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+}  // namespace testing_support
