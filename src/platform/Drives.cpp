@@ -90,12 +90,12 @@ std::vector<MountEntry> ReadMountTable() {
 
 bool IsPseudoOrNetworkFileSystem(const std::string& type) {
   static const char* const kTypes[] = {
-      "proc",     "sysfs",    "tmpfs",   "devtmpfs",    "devpts",     "ramfs",   "overlay",
-      "aufs",     "squashfs", "iso9660", "udf",         "cgroup",     "cgroup2", "debugfs",
-      "tracefs",  "securityfs", "configfs", "pstore",   "bpf",        "mqueue",  "hugetlbfs",
-      "autofs",   "binfmt_misc", "efivarfs", "fusectl", "nsfs",       "rpc_pipefs",
-      "nfs",      "nfs4",     "cifs",    "smb3",        "smbfs",      "9p",      "ceph",
-      "glusterfs", "virtiofs", "afs",    "fuse",        "fuseblk",    "sshfs"};
+      "proc",     "sysfs",       "tmpfs",    "devtmpfs", "devpts", "ramfs",      "overlay",
+      "aufs",     "squashfs",    "iso9660",  "udf",      "cgroup", "cgroup2",    "debugfs",
+      "tracefs",  "securityfs",  "configfs", "pstore",   "bpf",    "mqueue",     "hugetlbfs",
+      "autofs",   "binfmt_misc", "efivarfs", "fusectl",  "nsfs",   "rpc_pipefs", "nfs",
+      "nfs4",     "cifs",        "smb3",     "smbfs",    "9p",     "ceph",       "glusterfs",
+      "virtiofs", "afs",         "fuse",     "fuseblk",  "sshfs"};
   if (type.compare(0, 5, "fuse.") == 0) return true;
   for (const char* known : kTypes)
     if (type == known) return true;

@@ -185,8 +185,8 @@ bool NamedMutex::Wait(uint32_t timeoutMs) {
       object.released.wait_until(lock, deadline);
     } else {
       // Another process holds the lock file; poll it.
-      object.released.wait_until(lock, forever ? now + kPollInterval
-                                               : std::min(now + kPollInterval, deadline));
+      object.released.wait_until(
+          lock, forever ? now + kPollInterval : std::min(now + kPollInterval, deadline));
     }
   }
 }

@@ -11,7 +11,8 @@
 // Handles may be used from any thread; ownership is per thread and recursive,
 // as on Windows. A wait for a mutex held by another process polls the lock
 // every 10 ms. A handle is one object: do not Create, Close or move it while
-// another thread uses it.
+// another thread uses it. Nothing here is async-signal-safe: a crash handler
+// need not release the mutex, the kernel drops the lock when the process dies.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -52,8 +53,8 @@ class NamedMutex {
 
  private:
   std::shared_ptr<NamedMutexObject> object_;
-  int ownedCount_ = 0;              // levels taken through this handle, guarded by the object
-  uint64_t ownedGeneration_ = 0;    // which ownership period of the object they belong to
+  int ownedCount_ = 0;            // levels taken through this handle, guarded by the object
+  uint64_t ownedGeneration_ = 0;  // which ownership period of the object they belong to
 };
 
 }  // namespace platform

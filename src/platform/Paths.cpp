@@ -6,7 +6,6 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
@@ -58,11 +57,6 @@ bool IsUsableRuntimeFolder(const std::string& path) {
          access(path.c_str(), W_OK | X_OK) == 0;
 }
 
-bool MakeOneFolder(const std::string& path) {
-  if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return true;
-  return false;
-}
-
 }  // namespace
 
 std::wstring GetModuleFilePath() {
@@ -112,9 +106,9 @@ bool CreateDirectories(const std::wstring& path) {
   for (std::size_t slash = target.find('/', 1); slash != std::string::npos;
        slash = target.find('/', slash + 1)) {
     if (target[slash - 1] == '/') continue;
-    MakeOneFolder(target.substr(0, slash));
+    mkdir(target.substr(0, slash).c_str(), 0755);  // failures show in the final check
   }
-  MakeOneFolder(target);
+  mkdir(target.c_str(), 0755);
   return IsDirectory(path);
 }
 

@@ -11,7 +11,11 @@ struct ResourceBytes {
 };
 
 // FindResource/LoadResource/SizeofResource/LockResource in one: false when the
-// executable holds no resource of that kind and id. The bytes live as long as the process.
+// executable holds no resource of that kind and id (type names compare
+// case-insensitively). The bytes live as long as the process. The only
+// resource is the skin package, linked as vornik_skin_zip_begin/_end by the
+// vornik_skin object (cmake/SkinPackage.cmake); a binary linked without it
+// gets false.
 bool LoadResourceBytes(const std::wstring& type, int id, ResourceBytes* out);
 
 }  // namespace platform

@@ -3,8 +3,11 @@
 #include <sys/utsname.h>
 #include <time.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+
+#include "Logging.h"
 
 namespace platform {
 namespace {
@@ -43,6 +46,12 @@ bool CoInitializeApartment() { return true; }
 
 void CoUninitialize() {}
 
-uint32_t CreateFirewallManager() { return kClassNotRegistered; }
+uint32_t CreateFirewallManager() {
+  static std::atomic<bool> logged{false};
+  if (!logged.exchange(true))
+    LOG(INFO) << " platform: there is no Windows Firewall here; the firewall manager class is not"
+                 " registered";
+  return kClassNotRegistered;
+}
 
 }  // namespace platform

@@ -19,7 +19,8 @@ bool IsWow64Process(bool* runsOn64BitSystem);
 bool CoInitializeApartment();
 void CoUninitialize();
 
-// HRESULT of creating the firewall manager COM class: there is none here.
+// HRESULT of creating the firewall manager COM class: there is none here (a
+// failure path of PLATFORM.md; the first call logs why).
 constexpr uint32_t kClassNotRegistered = 0x80040154u;
 uint32_t CreateFirewallManager();
 

@@ -23,8 +23,8 @@ constexpr int kIoTimeoutMs = 2000;
 constexpr std::size_t kMaxLine = 64;
 
 std::string SocketPath(const std::wstring& className) {
-  return ToUtf8(GetRuntimeFolder()) + "/vornik-window-" +
-         ToUtf8(SanitizeFileNamePart(className)) + ".sock";
+  return ToUtf8(GetRuntimeFolder()) + "/vornik-window-" + ToUtf8(SanitizeFileNamePart(className)) +
+         ".sock";
 }
 
 bool FillAddress(const std::string& path, sockaddr_un* address) {
@@ -180,7 +180,8 @@ WindowClassRegistration::WindowClassRegistration(const std::wstring& className,
     UniqueFd guard = LockRegistration(impl_->socketPath);
     impl_->listenFd = BindListener(impl_->socketPath);
   }
-  if (impl_->listenFd.IsValid()) impl_->listener = std::thread([impl = impl_.get()] { impl->Serve(); });
+  if (impl_->listenFd.IsValid())
+    impl_->listener = std::thread([impl = impl_.get()] { impl->Serve(); });
 }
 
 WindowClassRegistration::~WindowClassRegistration() {
@@ -199,8 +200,6 @@ bool WindowClassRegistration::IsListening() const { return impl_->listener.joina
 
 bool FindWindowByClass(const std::wstring& className) { return SendRequest(className, "ping"); }
 
-bool BringWindowToFront(const std::wstring& className) {
-  return SendRequest(className, "present");
-}
+bool BringWindowToFront(const std::wstring& className) { return SendRequest(className, "present"); }
 
 }  // namespace platform

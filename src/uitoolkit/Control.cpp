@@ -48,6 +48,10 @@ bool Control::SetBoxAttribute(const std::wstring& name, const std::wstring& valu
     padding_ = ParseRect(value);
   } else if (name == L"inset") {
     inset_ = ParseRect(value);
+  } else if (name == L"float") {
+    float_ = ParseBool(value);
+  } else if (name == L"pos") {
+    floatPos_ = ParseRect(value);
   } else {
     return false;
   }

@@ -8,7 +8,9 @@
 // is a plain back link set by the owning container.
 // Position: GetPos is the rectangle given by the layout engine (empty until
 // it runs). The fixed width and height are 0 when the markup sets none,
-// meaning "share the free space".
+// meaning "share the free space". A "float" control is left out of its
+// parent's stacking and placed at "pos" (relative to the parent's corner),
+// which lets the skin lay buttons over a picture.
 // Threads: a tree belongs to one thread at a time (the UI thread of its
 // window, or the thread that built it); nothing here locks or blocks.
 #pragma once
@@ -63,6 +65,8 @@ class Control {
   int GetFixedHeight() const { return fixedHeight_; }
   void SetFixedWidth(int width) { fixedWidth_ = width; }
   void SetFixedHeight(int height) { fixedHeight_ = height; }
+  bool IsFloat() const { return float_; }
+  const Rect& GetFloatPos() const { return floatPos_; }
   const Rect& GetPadding() const { return padding_; }
   const Rect& GetInset() const { return inset_; }
 
@@ -95,6 +99,8 @@ class Control {
   Rect pos_;
   int fixedWidth_ = 0;
   int fixedHeight_ = 0;
+  bool float_ = false;
+  Rect floatPos_;
   Rect padding_;
   Rect inset_;
   uint32_t bkColor_ = 0;

@@ -95,7 +95,8 @@ bool MarkupBuilder::ReadDeclaration(const tinyxml2::XMLElement& element) {
   } else if (name == "Image") {
     out_->images.push_back(ReadImageSpec(element));
   } else if (name == "Default") {
-    defaults_[Wide(element.Attribute("name"))] = ParseAttributeList(Wide(element.Attribute("value")));
+    defaults_[Wide(element.Attribute("name"))] =
+        ParseAttributeList(Wide(element.Attribute("value")));
   } else {
     return false;
   }

@@ -33,6 +33,9 @@
 #include <string>
 #include <vector>
 
+// Callers that build a tree usually search it or read a file raw; one include serves them.
+#include "uitoolkit/ControlSearch.h"
+#include "uitoolkit/PackageXml.h"
 #include "uitoolkit/WindowMarkup.h"
 
 namespace tinyxml2 {

@@ -34,8 +34,7 @@ bool LoadPackageXml(const SkinPackage& package, const std::wstring& path,
           : tinyxml2::XML_ERROR_EMPTY_DOCUMENT;
   if (result != tinyxml2::XML_SUCCESS || doc->RootElement() == nullptr) {
     LOG(INFO) << " Skin file malformed: " << platform::ToUtf8(path) << ", "
-              << tinyxml2::XMLDocument::ErrorIDToName(result) << " at line "
-              << doc->ErrorLineNum();
+              << tinyxml2::XMLDocument::ErrorIDToName(result) << " at line " << doc->ErrorLineNum();
     doc->Clear();
     return false;
   }

@@ -19,7 +19,8 @@ std::mutex& KeptMutex() {
 }
 
 std::vector<std::unique_ptr<SkinPackage>>& Kept() {
-  static auto* kept = new std::vector<std::unique_ptr<SkinPackage>>();  // never destroyed: readers may run at exit
+  static auto* kept =
+      new std::vector<std::unique_ptr<SkinPackage>>();  // never destroyed: readers may run at exit
   return *kept;
 }
 

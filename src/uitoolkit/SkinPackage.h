@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "uitoolkit/ResourcePackage.h"  // the process-wide current package, for callers of this header
+
 struct zip;
 
 namespace ui {

@@ -16,7 +16,8 @@ struct StateImages {
   PictureDescriptor disabled;
 
   // Reads name when it is prefix + one of the four state names; false otherwise.
-  bool SetAttribute(const std::wstring& prefix, const std::wstring& name, const std::wstring& value);
+  bool SetAttribute(const std::wstring& prefix, const std::wstring& name,
+                    const std::wstring& value);
 };
 
 }  // namespace ui

@@ -1,7 +1,6 @@
 #include "uitoolkit/Values.h"
 
 #include <climits>
-#include <cwctype>
 
 namespace ui {
 namespace {
@@ -132,7 +131,8 @@ bool ParseBool(const std::wstring& text) {
   if (value.size() != 4) return false;
   static const wchar_t kTrue[] = L"true";
   for (std::size_t i = 0; i < 4; ++i) {
-    if (std::towlower(value[i]) != kTrue[i]) return false;
+    const wchar_t c = (value[i] >= L'A' && value[i] <= L'Z') ? value[i] - L'A' + L'a' : value[i];
+    if (c != kTrue[i]) return false;
   }
   return true;
 }

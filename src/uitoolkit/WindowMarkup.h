@@ -17,12 +17,12 @@ class XMLElement;
 namespace ui {
 
 struct WindowAttributes {
-  Size size;          // initial client size
-  Rect sizeBox;       // resize border
-  Rect caption;       // drag area
+  Size size;     // initial client size
+  Rect sizeBox;  // resize border
+  Rect caption;  // drag area
   Size roundCorner;
-  Size minInfo;       // 0 = no limit
-  Size maxInfo;       // 0 = no limit
+  Size minInfo;  // 0 = no limit
+  Size maxInfo;  // 0 = no limit
   bool showShadow = false;
   int shadowSize = 0;
   Size shadowPosition;

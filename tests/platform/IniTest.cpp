@@ -1,11 +1,9 @@
-#include "platform/Ini.h"
-
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include "PlatformTestSupport.h"
+#include "platform/Ini.h"
 
 using platform::GetPrivateProfileInt;
 using platform_test::TempFolder;
@@ -47,7 +45,8 @@ const IniCase kCases[] = {
     {"semicolon comment", "[Settings]\n;AutoRun=1\n", L"Settings", L"AutoRun", -99},
     {"hash comment", "[Settings]\n# AutoRun=1\nAutoRun=2\n", L"Settings", L"AutoRun", 2},
     {"first key wins", "[Settings]\nAutoRun=1\nAutoRun=2\n", L"Settings", L"AutoRun", 1},
-    {"first section only", "[Settings]\nA=1\n[Settings]\nAutoRun=2\n", L"Settings", L"AutoRun", -99},
+    {"first section only", "[Settings]\nA=1\n[Settings]\nAutoRun=2\n", L"Settings", L"AutoRun",
+     -99},
     {"empty file", "", L"Settings", L"AutoRun", -99},
     {"UTF-8 names", "[\xE8\xAE\xBE\xE7\xBD\xAE]\n\xE9\x94\xAE=5\n", L"\u8bbe\u7f6e", L"\u952e", 5},
 };

@@ -1,7 +1,6 @@
-#include "platform/NamedMutex.h"
-
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -12,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "PlatformTestSupport.h"
+#include "platform/NamedMutex.h"
+#include "platform/Paths.h"
 
 using platform::NamedMutex;
 

@@ -1,11 +1,9 @@
-#include "platform/Paths.h"
-
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include "PlatformTestSupport.h"
+#include "platform/Paths.h"
 
 using platform_test::ScopedEnv;
 using platform_test::TempFolder;

@@ -3,6 +3,7 @@
 // tests do not use tests/support/, so they build without the rest of the tree.
 #pragma once
 #include <ftw.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,8 +12,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace platform_test {
 
@@ -49,8 +48,9 @@ class TempFolder {
   }
   ~TempFolder() {
     if (!path_.empty())
-      nftw(path_.c_str(), [](const char* p, const struct stat*, int, FTW*) { return remove(p); },
-           16, FTW_DEPTH | FTW_PHYS);
+      nftw(
+          path_.c_str(), [](const char* p, const struct stat*, int, FTW*) { return remove(p); }, 16,
+          FTW_DEPTH | FTW_PHYS);
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
@@ -68,7 +68,9 @@ inline void WriteFile(const std::string& path, const std::string& content) {
   file << content;
 }
 
-inline std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+inline std::wstring Wide(const std::string& ascii) {
+  return std::wstring(ascii.begin(), ascii.end());
+}
 
 // Every test that touches lock files or sockets gets its own runtime folder.
 class RuntimeFolderTest : public ::testing::Test {
