@@ -41,8 +41,10 @@ gboolean OnTerminateSignal(gpointer) {
     }
     gdk_event_free(event);
   }
+  const bool noWindow = windows == nullptr;
   g_list_free(windows);
-  if (gtk_main_level() > 0 && !windows) gtk_main_quit();
+  // Nothing to close: end the loop directly.
+  if (noWindow && gtk_main_level() > 0) gtk_main_quit();
   return G_SOURCE_CONTINUE;
 }
 
