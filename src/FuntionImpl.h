@@ -1,6 +1,11 @@
 // Free utility routines of the program, grouped as the rest of the code
 // expects to find them. Each routine states its own thread rules.
+//
+// System information (FuntionImplSystemInfo.cpp) and the process finder
+// (FuntionImplProcess.cpp) are stateless queries: any thread. A query that
+// fails answers empty, 0 or false and never throws.
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace FuntionImpl {
@@ -14,5 +19,65 @@ int AuthorizeSelfInFirewall(const std::wstring& imagePath);
 // uploads the archive under the given reason. Main thread of a shipping run.
 int PackAndUploadLogs(bool withDumps, const std::wstring& logFileName, const std::string& reason,
                       const std::wstring& extraFile);
+
+// ---- System information -------------------------------------------------
+
+// The operating system's name, downloader form ("Windows 10", "Windows 11",
+// or on a Linux machine the distribution's name), and its version number.
+std::string GetOSName(float* versionNumber);
+// True when the registry's build number is at least 22000.
+bool IsWindows11();
+// True when this process runs under the 32-bit emulation of a 64-bit system;
+// false also when the query is unavailable.
+bool IsWow64();
+// "English_United States" for the user's interface language; an unknown
+// language id gives "0x%.4x_0x%.4x".
+std::string GetLocaleName();
+// The locale name of one language id (the table behind GetLocaleName).
+std::string LocaleNameOfLanguageId(uint16_t languageId);
+// "%d.%d.%d.%d" of a file's version; "" when the file carries none.
+std::string GetFileVersion(const std::wstring& filePath);
+std::wstring GetFileVersionW(const std::wstring& filePath);
+struct FileProductInfo {
+  std::wstring productName;
+  std::wstring productVersion;
+  std::wstring legalCopyright;
+  std::wstring fileDescription;
+};
+FileProductInfo GetFileProductInfo(const std::wstring& filePath);
+// "CN", "PPC" or "SEO" for the site id the event logger holds.
+std::string GetTrafficType();
+std::string TrafficTypeOfSite(int32_t siteId);
+// The channel label of the event logger's site id and a start-up URL.
+std::string GetChannelLabel(const std::string& startupUrl);
+std::string ChannelLabelOfSite(int32_t siteId, const std::string& startupUrl);
+// Text conversions.
+std::string UnicodeToUtf8(const std::wstring& text);
+std::wstring Utf8ToUnicode(const std::string& text);
+std::string AnsiToUtf8(const std::string& text);
+// The report SDK's forms: OS name with "-64"/"-32", OS version
+// "DisplayVersion(CurrentBuildNumber)".
+std::string GetSdkOsName();
+std::string GetSdkOsVersion();
+// "%02X:%02X:..." of the first network adapter; "" when there is none.
+std::string GetMacAddress();
+// Volume GUID (no braces) and "%X" serial of the system volume; "" on failure.
+std::string GetVolumeGuid();
+std::string GetVolumeSerial();
+// Board maker and product, UTF-8; "" when unreadable.
+std::string GetBoardMaker();
+std::string GetBoardProduct();
+// Width and height in pixels of the display, and the pixel width divided by
+// the monitor's logical width. 0, 0 and 0.0 without a display.
+double GetDisplayMode(int32_t* width, int32_t* height);
+
+// ---- Process finder -------------------------------------------------------
+
+// The id of the last running process whose executable is filePath (or, with
+// includeTemporaryCopies, its ".tmp" twin or any copy running from a path
+// containing ".tmp"); -1 when none matched, -2 when the process list could
+// not be read. With kill each match is ended. Never matches the calling
+// process. Any thread; holds no lock.
+int FindProcessByFullPath(const std::wstring& filePath, bool kill, bool includeTemporaryCopies);
 
 }  // namespace FuntionImpl

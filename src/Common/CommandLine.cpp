@@ -3,6 +3,7 @@
 RunKind ClassifyCommandLine(const std::wstring& commandLine) {
   RunKind run;
   run.debugConsole = commandLine == L"debug";
+  run.drainRun = commandLine.find(L"-sendrestlogs") != std::wstring::npos;
 
   const size_t dump = commandLine.find(L"-dmp ");
   if (dump != std::wstring::npos) {
@@ -17,7 +18,8 @@ RunKind ClassifyCommandLine(const std::wstring& commandLine) {
     // and the name starts nine characters after "-close" begins.
     run.kind = RunKind::kCloseReport;
     run.reason = commandLine.substr(1, 7);
-    run.logFileName = close + 9 <= commandLine.size() ? commandLine.substr(close + 9) : std::wstring();
+    run.logFileName =
+        close + 9 <= commandLine.size() ? commandLine.substr(close + 9) : std::wstring();
     return run;
   }
   return run;

@@ -8,10 +8,11 @@
 #include <array>
 #include <cstdint>
 
+#include "SingleUserLog.h"
 #include "platform/ThreadHandle.h"
 #include "uitoolkit/WindowBase.h"
 
-class InstallUIMainWnd : public ui::WindowBase {
+class InstallUIMainWnd : public ui::WindowBase, public IUserLogWindow {
  public:
   static constexpr size_t kThreadSlots = 6;
   static constexpr uint32_t kThreadExitWaitMs = 600000;
@@ -25,6 +26,12 @@ class InstallUIMainWnd : public ui::WindowBase {
 
   platform::ThreadHandle& ThreadSlot(size_t index) { return threads_.at(index); }
 
+  // What the event logger reads of the window (any thread): the download
+  // configuration's version text (empty until one is loaded) and the
+  // interface language.
+  std::wstring GetProductVersion() const override;
+  EnumLanguage GetCurrentLanguage() const override;
+
  protected:
   std::wstring GetWindowClassName() const override;
   std::wstring GetSkinFile() const override { return L"InstallMainWnd.xml"; }
@@ -33,5 +40,12 @@ class InstallUIMainWnd : public ui::WindowBase {
   void OnFinalMessage() override;
 
  private:
+  void LogDownloaderInfo();
+  void SendStartupEvents();
+  void SendMachineEventsOnce();
+
   std::array<platform::ThreadHandle, kThreadSlots> threads_;
+  uint32_t windowStartTick_ = 0;
+  int32_t screenWidth_ = 0;
+  int32_t screenHeight_ = 0;
 };

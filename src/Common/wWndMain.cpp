@@ -21,6 +21,7 @@
 #include "platform/Resource.h"
 #include "platform/System.h"
 #include "platform/WindowRegistry.h"
+#include "reportsdk/CNetworkCommunicate.h"
 #include "uitoolkit/SkinPackage.h"
 #include "uitoolkit/SystemMessageBox.h"
 
@@ -83,8 +84,7 @@ bool RefusesThirtyTwoBitSystem(const StartupValues& values) {
   bool runsOn64Bit = false;
   if (platform::IsWow64Process(&runsOn64Bit) && runsOn64Bit) return false;
   CSingleUserLog::GetInstance()->AddUserLog("Other", "32bitStartupForbided", "");
-  ui::ShowSystemMessageBox(L"Vornik Lumaclear",
-                           L"This program needs a 64-bit operating system.");
+  ui::ShowSystemMessageBox(L"Vornik Lumaclear", L"This program needs a 64-bit operating system.");
   return true;
 }
 
@@ -107,6 +107,9 @@ void Shutdown(std::unique_ptr<platform::NamedMutex>* mutex, InstallUIMainWnd* wi
   LOG(INFO) << " Wait exit 2";
   CSingleUserLog::GetInstance()->WaitThreadForExit();
   LOG(INFO) << " Wait exit 3";
+  // A post under way must not race the library's clean-up; what is left
+  // stays in the backlog for the drain run.
+  reportsdk::CNetworkCommunicate::StopInstanceIfRunning(3000);
   curl_global_cleanup();
   platform::CoUninitialize();
 }
@@ -123,10 +126,17 @@ int wWinMain(void* /*instance*/, void* /*previousInstance*/, const std::wstring&
   curl_global_init(CURL_GLOBAL_ALL);
   SetUpLog(values);
   if (RunShippingIfAsked(run)) return 0;
-  if (AnotherWindowIsUp(values)) return 0;
-
   std::unique_ptr<platform::NamedMutex> mutex;
-  if (!TakeSingleInstanceMutex(values, &mutex)) return 0;
+  // The drain run neither raises a window nor waits its turn behind the copy
+  // that started it: the report SDK's own backlog lock orders the senders,
+  // and a user who starts the installer again is not refused by a hidden run.
+  if (run.drainRun) {
+    LOG(INFO) << " Run to send the rest of the telemetry backlog";
+  } else {
+    if (AnotherWindowIsUp(values)) return 0;
+    if (!TakeSingleInstanceMutex(values, &mutex)) return 0;
+  }
+  // In a drain run Init delivers the backlog and ends the process.
   const bool special = values.downloaderId == 277 || values.downloaderId == 278;
   CSingleUserLog::GetInstance()->Init(values.downloaderId, values.siteId,
                                       ToUtf8(values.softwareVersion), ToUtf8(values.softwareName),

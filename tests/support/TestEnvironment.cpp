@@ -24,6 +24,17 @@ TestEnvironment::TestEnvironment() {
   SetEnv("XDG_RUNTIME_DIR", Runtime());
   SetEnv("VORNIK_FIXED_DRIVES", Drive());
   SetEnv("VORNIK_REGISTRY_ROOT", root_ + "/registry");
+  // Programs under test never reach a real service: every address points at
+  // a closed local port until a test starts its own server, and the hidden
+  // run that delivers the telemetry backlog gives up at once.
+  std::ofstream services(root_ + "/services.conf");
+  for (const char* key : {"ga4", "collector", "test_collector", "update", "update_cn",
+                          "update_test", "alert", "log_upload", "banner"}) {
+    services << key << "=https://127.0.0.1:9\n";
+  }
+  services.close();
+  SetEnv("VORNIK_SERVICES", root_ + "/services.conf");
+  SetEnv("VORNIK_REPORT_TIMING", "retry_pause=20,idle_poll=50,drain_poll=50,drain_limit=1000");
 }
 
 TestEnvironment::~TestEnvironment() {

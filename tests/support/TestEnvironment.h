@@ -1,7 +1,9 @@
 // A clean fake machine for one test: its own temporary folder with APPDATA,
 // runtime folder (mutexes, window sockets), registry root and fixed drive, all
-// pointed to by the environment variables the program reads. Restores the
-// environment and removes the folder when the test ends.
+// pointed to by the environment variables the program reads. Service
+// addresses (VORNIK_SERVICES) point at a closed local port and the report
+// SDK's timing (VORNIK_REPORT_TIMING) is short, until a test sets its own.
+// Restores the environment and removes the folder when the test ends.
 #pragma once
 #include <functional>
 #include <map>
