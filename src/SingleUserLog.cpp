@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cwchar>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <thread>
 #include <utility>
 
 #include "FuntionImpl.h"
+#include "JsonText.h"
 #include "Logging.h"
 #include "ProductConfig.h"
 #include "platform/Drives.h"
@@ -52,16 +52,8 @@ bool ReadJsonObject(const std::string& path, Json::Value* object) {
   if (got > kMaxGalogBytes || in.bad()) return false;
   text.resize(static_cast<size_t>(got));
 
-  Json::CharReaderBuilder builder;
   Json::Value root;
-  std::string errors;
-  try {
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return false;
-  } catch (const std::exception&) {  // nesting deeper than the reader's stack limit
-    return false;
-  }
-  if (!root.isObject()) return false;
+  if (!ParseJsonText(text, &root) || !root.isObject()) return false;
   *object = std::move(root);
   return true;
 }

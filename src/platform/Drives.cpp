@@ -5,87 +5,20 @@
 #include <sys/statvfs.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "platform/Encoding.h"
+#include "platform/MachineFiles.h"
 #include "platform/Paths.h"
 
 namespace platform {
 namespace {
 
-struct MountEntry {
-  std::string majorMinor;
-  std::string mountPoint;  // decoded, no trailing "/" except for "/" itself
-  std::string options;
-  std::string fsType;
-  std::string source;
-};
-
-std::string GetEnv(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? std::string(value) : std::string();
-}
-
-std::string MountInfoPath() {
-  const std::string forced = GetEnv("VORNIK_MOUNTINFO");
-  return forced.empty() ? std::string("/proc/self/mountinfo") : forced;
-}
-
-std::string SysfsRoot() {
-  const std::string forced = GetEnv("VORNIK_SYSFS_ROOT");
-  return forced.empty() ? std::string("/sys") : forced;
-}
+using machine_files::MountEntry;
 
 std::string WithTrailingSlash(std::string path) {
   if (path.empty() || path.back() != '/') path.push_back('/');
   return path;
-}
-
-// Undoes the octal escapes the kernel writes for blanks, tabs, line feeds and
-// backslashes in mountinfo fields ("\040" is a blank).
-std::string DecodeMountField(const std::string& field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    const bool octal = field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' &&
-                       field[i + 1] <= '3' && field[i + 2] >= '0' && field[i + 2] <= '7' &&
-                       field[i + 3] >= '0' && field[i + 3] <= '7';
-    if (!octal) {
-      out.push_back(field[i]);
-      continue;
-    }
-    out.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
-                                    (field[i + 3] - '0')));
-    i += 3;
-  }
-  return out;
-}
-
-// "36 35 98:0 /root /mnt/point rw,noatime master:1 - ext3 /dev/sda1 rw"
-bool ParseMountLine(const std::string& line, MountEntry* entry) {
-  std::istringstream fields(line);
-  std::string id, parent, root, field;
-  if (!(fields >> id >> parent >> entry->majorMinor >> root >> entry->mountPoint >> entry->options))
-    return false;
-  while (fields >> field && field != "-") {
-  }
-  if (field != "-" || !(fields >> entry->fsType >> entry->source)) return false;
-  entry->mountPoint = DecodeMountField(entry->mountPoint);
-  entry->source = DecodeMountField(entry->source);
-  while (entry->mountPoint.size() > 1 && entry->mountPoint.back() == '/')
-    entry->mountPoint.pop_back();
-  return !entry->mountPoint.empty() && entry->mountPoint[0] == '/';
-}
-
-std::vector<MountEntry> ReadMountTable() {
-  std::vector<MountEntry> mounts;
-  std::ifstream file(MountInfoPath());
-  std::string line;
-  while (std::getline(file, line)) {
-    MountEntry entry;
-    if (ParseMountLine(line, &entry)) mounts.push_back(entry);
-  }
-  return mounts;
 }
 
 bool IsPseudoOrNetworkFileSystem(const std::string& type) {
@@ -115,13 +48,6 @@ std::string ResolvePath(const std::string& path) {
   return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
 }
 
-std::string ReadFirstLine(const std::string& path) {
-  std::ifstream file(path);
-  std::string line;
-  std::getline(file, line);
-  return line;
-}
-
 // The resolved /sys/devices/... folder of a mount's block device.
 std::string BlockDeviceFolder(const MountEntry& mount, const std::string& sysfs) {
   std::string device = ResolvePath(mount.source);
@@ -139,9 +65,9 @@ bool IsFixedDrive(const MountEntry& mount, const std::string& sysfs) {
   if (!IsDirectory(FromUtf8(mount.mountPoint))) return false;  // a bind-mounted file
   const std::string folder = BlockDeviceFolder(mount, sysfs);
   if (folder.empty() || folder.find("/usb") != std::string::npos) return false;
-  const bool isPartition = !ReadFirstLine(folder + "/partition").empty();
+  const bool isPartition = !machine_files::ReadTrimmedFirstLine(folder + "/partition").empty();
   const std::string disk = isPartition ? folder.substr(0, folder.rfind('/')) : folder;
-  return ReadFirstLine(disk + "/removable") == "0";
+  return machine_files::ReadTrimmedFirstLine(disk + "/removable") == "0";
 }
 
 std::vector<std::string> ForcedFixedDrives(bool* forced) {
@@ -174,7 +100,8 @@ std::wstring PathBelowRoot(const std::wstring& path, const std::wstring& root) {
 std::wstring GetDriveRoot(const std::wstring& path) {
   const std::string text = ToUtf8(path);
   std::vector<std::string> candidates;
-  for (const MountEntry& mount : ReadMountTable()) candidates.push_back(mount.mountPoint);
+  for (const MountEntry& mount : machine_files::ReadMountTable())
+    candidates.push_back(mount.mountPoint);
   bool forced = false;
   for (std::string root : ForcedFixedDrives(&forced)) {
     while (root.size() > 1 && root.back() == '/') root.pop_back();
@@ -190,8 +117,8 @@ std::vector<std::wstring> GetFixedDriveRoots() {
   bool forced = false;
   std::vector<std::string> roots = ForcedFixedDrives(&forced);
   if (!forced) {
-    const std::string sysfs = SysfsRoot();
-    for (const MountEntry& mount : ReadMountTable())
+    const std::string sysfs = machine_files::SysfsRoot();
+    for (const MountEntry& mount : machine_files::ReadMountTable())
       if (IsFixedDrive(mount, sysfs)) roots.push_back(WithTrailingSlash(mount.mountPoint));
   }
   std::vector<std::wstring> result;

@@ -1,17 +1,15 @@
 #include "platform/MachineFiles.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "platform/Environment.h"
 
 namespace platform {
 namespace machine_files {
 namespace {
 
-std::string GetEnv(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? std::string(value) : std::string();
-}
+using environment::GetEnv;
 
 std::string MountInfoPath() {
   const std::string forced = GetEnv("VORNIK_MOUNTINFO");

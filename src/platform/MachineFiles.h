@@ -2,8 +2,6 @@
 // use. Internal to src/platform/; any thread; nothing is cached.
 // - VORNIK_MOUNTINFO: a file read instead of /proc/self/mountinfo.
 // - VORNIK_SYSFS_ROOT: a folder read instead of /sys.
-// (Drives.cpp keeps an older private copy of the mountinfo parser; both read
-// the same variables the same way.)
 #pragma once
 #include <string>
 #include <vector>

@@ -1,44 +1,28 @@
 #include "platform/Paths.h"
 
 #include <limits.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <mutex>
 #include <vector>
 
 #include "platform/Encoding.h"
+#include "platform/Environment.h"
 
 namespace platform {
 namespace {
 
+using environment::GetEnv;
+using environment::HomeFolder;
+
 std::mutex g_modulePathMutex;
 std::wstring g_modulePathForTesting;
-
-std::string GetEnv(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? std::string(value) : std::string();
-}
 
 std::string StripTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
-}
-
-std::string HomeFolder() {
-  std::string home = GetEnv("HOME");
-  if (!home.empty()) return home;
-  long size = sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-  passwd entry{};
-  passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-      found->pw_dir)
-    return found->pw_dir;
-  return "/";
 }
 
 std::string ReadOwnExecutable() {

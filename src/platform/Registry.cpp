@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -16,6 +15,7 @@
 
 #include "Logging.h"
 #include "platform/Encoding.h"
+#include "platform/Environment.h"
 #include "platform/Paths.h"
 #include "platform/RegistryFile.h"
 #include "platform/UniqueFd.h"
@@ -23,6 +23,8 @@
 namespace platform {
 namespace {
 
+using environment::GetEnv;
+using environment::HomeFolder;
 using registry_file::SameName;
 using registry_file::Value;
 using registry_file::ValueType;
@@ -30,23 +32,6 @@ using registry_file::ValueType;
 constexpr char kValuesFile[] = ".reg-values";
 constexpr char kLockFile[] = ".reg-lock";
 constexpr wchar_t kReservedPrefix[] = L".reg-";
-
-std::string GetEnv(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? std::string(value) : std::string();
-}
-
-std::string HomeFolder() {
-  const std::string home = GetEnv("HOME");
-  if (!home.empty()) return home;
-  std::vector<char> buffer(16384);
-  passwd entry{};
-  passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-      found->pw_dir)
-    return found->pw_dir;
-  return "/";
-}
 
 const char* HiveName(RegHive hive) {
   return hive == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";

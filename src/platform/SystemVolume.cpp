@@ -89,6 +89,22 @@ int HexDigit(char c) {
   return -1;
 }
 
+// The machine id (32 hexadecimal digits) written as a UUID, for roots that
+// have no file-system UUID (overlay and other virtual roots of containers).
+bool MachineIdAsUuid(std::string* uuid) {
+  const char* forced = std::getenv("VORNIK_MACHINE_ID");
+  const std::string path =
+      forced != nullptr && *forced != '\0' ? std::string(forced) : std::string("/etc/machine-id");
+  const std::string id = machine_files::ReadTrimmedFirstLine(path, 64);
+  if (id.size() != 32) return false;
+  for (char c : id) {
+    if (HexDigit(c) < 0) return false;
+  }
+  *uuid = id.substr(0, 8) + "-" + id.substr(8, 4) + "-" + id.substr(12, 4) + "-" +
+          id.substr(16, 4) + "-" + id.substr(20);
+  return true;
+}
+
 }  // namespace
 
 bool GetSystemVolumeUuid(std::string* uuid) {
@@ -98,7 +114,7 @@ bool GetSystemVolumeUuid(std::string* uuid) {
     *uuid = forced;
     return !uuid->empty();
   }
-  return FindUuidOfRoot(uuid);
+  return FindUuidOfRoot(uuid) || MachineIdAsUuid(uuid);
 }
 
 bool GetSystemVolumeSerial(uint32_t* serial) {

@@ -5,11 +5,15 @@
 // the root mount's device: the same device name as the mount's source (with
 // symbolic links such as /dev/mapper/* resolved), or a device whose
 // <sysfs>/class/block/<name>/dev holds the mount's major:minor (for sources
-// like "/dev/root"). The last mount of "/" in the mount table counts.
+// like "/dev/root"). The last mount of "/" in the mount table counts. A root
+// without one (the overlay root of a container) falls back to the machine id
+// of /etc/machine-id written as a UUID, so that such machines still have an
+// identity.
 //
 // Tests redirect it with environment variables:
 // - VORNIK_ROOT_FS_UUID: the UUID itself (empty: there is none);
 // - VORNIK_DISK_BY_UUID: a folder read instead of /dev/disk/by-uuid;
+// - VORNIK_MACHINE_ID: a file read instead of /etc/machine-id;
 // - VORNIK_MOUNTINFO and VORNIK_SYSFS_ROOT as in Drives.h.
 #pragma once
 #include <cstdint>

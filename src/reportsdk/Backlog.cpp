@@ -7,6 +7,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "JsonText.h"
 #include "platform/FileLock.h"
 
 namespace reportsdk {
@@ -27,14 +28,8 @@ Backlog::Backlog(std::wstring path) : path_(std::move(path)) {}
 
 std::vector<BacklogEntry> Backlog::Parse(const std::string& text) {
   std::vector<BacklogEntry> entries;
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value root;
-  std::string errors;
-  if (text.empty() || !reader->parse(text.data(), text.data() + text.size(), &root, &errors) ||
-      !root.isObject()) {
-    return entries;
-  }
+  if (!ParseJsonText(text, &root) || !root.isObject()) return entries;
   const Json::Value& items = root["send_item"];
   const Json::Value& count = root["send_count"];
   if (!items.isArray()) return entries;

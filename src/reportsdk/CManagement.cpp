@@ -5,10 +5,10 @@
 #include <cstdarg>
 #include <cwchar>
 #include <fstream>
-#include <memory>
 #include <random>
 
 #include "FuntionImpl.h"
+#include "JsonText.h"
 #include "platform/Encoding.h"
 #include "platform/FileLock.h"
 #include "platform/Ini.h"
@@ -195,12 +195,9 @@ void CManagement::SetExtraCommon(const std::string& extraCommonJson, const std::
                                  const std::string& toolsLanguage,
                                  const std::string& productVersion, int32_t parentPid) {
   if (!extraCommonJson.empty()) {
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value parsed;
     std::string errors;
-    if (reader->parse(extraCommonJson.data(), extraCommonJson.data() + extraCommonJson.size(),
-                      &parsed, &errors)) {
+    if (ParseJsonText(extraCommonJson, &parsed, &errors)) {
       Json::Value kept(Json::objectValue);
       if (parsed.isObject()) {
         for (const std::string& name : parsed.getMemberNames()) {

@@ -2,18 +2,14 @@
 
 #include <memory>
 
+#include "JsonText.h"
+
 namespace reportsdk {
 namespace {
 
 Json::Value ParseObject(const std::string& text) {
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value value;
-  std::string errors;
-  if (!reader->parse(text.data(), text.data() + text.size(), &value, &errors) ||
-      !value.isObject()) {
-    return Json::Value(Json::objectValue);
-  }
+  if (!ParseJsonText(text, &value) || !value.isObject()) return Json::Value(Json::objectValue);
   return value;
 }
 

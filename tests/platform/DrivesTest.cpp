@@ -5,11 +5,12 @@
 #include "PlatformTestSupport.h"
 #include "platform/Drives.h"
 #include "platform/Paths.h"
+#include "support/TestEnvironment.h"
 
 using platform_test::ScopedEnv;
 using platform_test::TempFolder;
 using platform_test::Wide;
-using platform_test::WriteFile;
+using testing_support::WriteFile;
 
 namespace {
 

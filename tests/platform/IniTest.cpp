@@ -4,11 +4,12 @@
 
 #include "PlatformTestSupport.h"
 #include "platform/Ini.h"
+#include "support/TestEnvironment.h"
 
 using platform::GetPrivateProfileInt;
 using platform_test::TempFolder;
 using platform_test::Wide;
-using platform_test::WriteFile;
+using testing_support::WriteFile;
 
 namespace {
 

@@ -14,16 +14,19 @@
 #include "PlatformTestSupport.h"
 #include "platform/NamedMutex.h"
 #include "platform/Paths.h"
+#include "support/TestEnvironment.h"
 
 using platform::NamedMutex;
 
 namespace {
 
-class NamedMutexTest : public platform_test::RuntimeFolderTest {
+class NamedMutexTest : public ::testing::Test {
  protected:
   std::string LockFile(const std::string& sanitizedName) const {
-    return runtime_ / ("vornik-mutex-" + sanitizedName + ".lock");
+    return env_.Runtime() + "/vornik-mutex-" + sanitizedName + ".lock";
   }
+
+  testing_support::TestEnvironment env_;
 };
 
 // Runs fn on a new thread and returns its result.

@@ -4,10 +4,12 @@
 
 #include "PlatformTestSupport.h"
 #include "platform/Paths.h"
+#include "support/TestEnvironment.h"
 
 using platform_test::ScopedEnv;
 using platform_test::TempFolder;
 using platform_test::Wide;
+using testing_support::WriteFile;
 
 TEST(PathsTest, AppDataPrefersAppDataVariable) {
   ScopedEnv appData("APPDATA", "/data/appdata/");
@@ -110,14 +112,14 @@ TEST(PathsTest, CreateDirectoriesMakesEveryParent) {
 
 TEST(PathsTest, CreateDirectoriesFailsUnderAFile) {
   TempFolder temp;
-  platform_test::WriteFile(temp / "file", "x");
+  WriteFile(temp / "file", "x");
   EXPECT_FALSE(platform::CreateDirectories(Wide(temp / "file/sub")));
   EXPECT_FALSE(platform::CreateDirectories(L""));
 }
 
 TEST(PathsTest, ExistsAndIsDirectory) {
   TempFolder temp;
-  platform_test::WriteFile(temp / "file", "x");
+  WriteFile(temp / "file", "x");
   ASSERT_EQ(symlink((temp / "nowhere").c_str(), (temp / "dangling").c_str()), 0);
   EXPECT_TRUE(platform::PathExists(Wide(temp / "file")));
   EXPECT_FALSE(platform::IsDirectory(Wide(temp / "file")));

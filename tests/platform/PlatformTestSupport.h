@@ -1,17 +1,15 @@
-// Small fixtures for the platform tests: a fresh temporary folder per test and
-// environment variables that are put back when the test ends. The platform
-// tests do not use tests/support/, so they build without the rest of the tree.
+// Small fixtures for the platform tests beside tests/support/: a bare
+// temporary folder (no fake machine in it) and one environment variable set or
+// unset for a scope, put back when the scope ends.
 #pragma once
 #include <ftw.h>
-#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <cstdio>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace platform_test {
 
@@ -63,20 +61,8 @@ class TempFolder {
   std::string path_;
 };
 
-inline void WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << content;
-}
-
 inline std::wstring Wide(const std::string& ascii) {
   return std::wstring(ascii.begin(), ascii.end());
 }
-
-// Every test that touches lock files or sockets gets its own runtime folder.
-class RuntimeFolderTest : public ::testing::Test {
- protected:
-  TempFolder runtime_;
-  ScopedEnv runtimeEnv_{"XDG_RUNTIME_DIR", runtime_.Path()};
-};
 
 }  // namespace platform_test

@@ -19,12 +19,14 @@
 #include "platform/Paths.h"
 #include "platform/ProcessCommandLine.h"
 #include "platform/Processes.h"
+#include "support/TestEnvironment.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using platform_test::ScopedEnv;
 using platform_test::TempFolder;
+using testing_support::WriteFile;
 
 constexpr uint32_t kKilledBySigkill = 128 + 9;
 
@@ -79,7 +81,7 @@ class FakeProcRoot {
   }
   void AddComm(uint32_t pid, const std::string& comm) {
     fs::create_directories(Entry(pid));
-    platform_test::WriteFile(Entry(pid) + "/comm", comm);
+    WriteFile(Entry(pid) + "/comm", comm);
   }
   const TempFolder& Folder() const { return folder_; }
 
@@ -96,9 +98,9 @@ TEST(ProcessSnapshot, FakeListIsOrderedByIdAndNamedAsWindowsShowsIt) {
   root.AddExe(10, "/work/lumaclear_setup.exe (deleted)");
   root.AddExe(1, "/opt/Vornik/LumaclearApp.exe");
   root.AddComm(1, "ignored\n");
-  root.AddComm(2, "kworker/0:1\n");                   // no executable: the kernel's name
-  fs::create_directories(root.Folder() / "3");        // ended while the list was read
-  platform_test::WriteFile(root.Folder() / "4", "");  // not a process folder
+  root.AddComm(2, "kworker/0:1\n");             // no executable: the kernel's name
+  fs::create_directories(root.Folder() / "3");  // ended while the list was read
+  WriteFile(root.Folder() / "4", "");           // not a process folder
   root.AddExe(5, "/opt/Vörnik/Lümaclear.exe");
   fs::create_directories(root.Folder() / "self");
   fs::create_directories(root.Folder() / "12a");
@@ -236,24 +238,24 @@ TEST(ProcessHandle, NoProcessGivesAnInvalidHandle) {
 // working folder, arguments, open descriptors, id and session.
 std::string WriteRecorder(const std::string& path, const std::string& out) {
   fs::create_directories(fs::path(path).parent_path());
-  platform_test::WriteFile(path,
-                           "#!/bin/sh\n"
-                           "out='" +
-                               out +
-                               "'\n"
-                               "fds=$(for fd in /proc/$$/fd/*; do "
-                               "echo \"fd ${fd##*/} $(readlink \"$fd\")\"; done)\n"
-                               "{\n"
-                               "  echo \"cwd $(pwd)\"\n"
-                               "  for a in \"$@\"; do printf 'arg [%s]\\n' \"$a\"; done\n"
-                               "  echo \"$fds\"\n"
-                               "  echo \"pid $$\"\n"
-                               "  read -r stat < /proc/$$/stat\n"
-                               "  set -- $stat\n"
-                               "  echo \"sid $6\"\n"
-                               "} > \"$out.part\"\n"
-                               "mv \"$out.part\" \"$out\"\n"
-                               "exit 7\n");
+  WriteFile(path,
+            "#!/bin/sh\n"
+            "out='" +
+                out +
+                "'\n"
+                "fds=$(for fd in /proc/$$/fd/*; do "
+                "echo \"fd ${fd##*/} $(readlink \"$fd\")\"; done)\n"
+                "{\n"
+                "  echo \"cwd $(pwd)\"\n"
+                "  for a in \"$@\"; do printf 'arg [%s]\\n' \"$a\"; done\n"
+                "  echo \"$fds\"\n"
+                "  echo \"pid $$\"\n"
+                "  read -r stat < /proc/$$/stat\n"
+                "  set -- $stat\n"
+                "  echo \"sid $6\"\n"
+                "} > \"$out.part\"\n"
+                "mv \"$out.part\" \"$out\"\n"
+                "exit 7\n");
   chmod(path.c_str(), 0755);
   return path;
 }
@@ -288,7 +290,7 @@ Record ParseRecord(const std::string& text) {
 class InheritableFile {
  public:
   explicit InheritableFile(const std::string& path) : path_(path) {
-    platform_test::WriteFile(path, "marker");
+    WriteFile(path, "marker");
     fd_ = open(path.c_str(), O_RDONLY);
   }
   ~InheritableFile() {
@@ -342,7 +344,7 @@ TEST(CreateProcess, SearchesThePathForABareProgramName) {
 
 TEST(CreateProcess, ProgramThatCannotRunIsReported) {
   TempFolder folder;
-  platform_test::WriteFile(folder / "plain.txt", "not a program");
+  WriteFile(folder / "plain.txt", "not a program");
   const std::pair<std::wstring, int> cases[] = {
       {platform::FromUtf8(folder / "missing.exe"), ENOENT},
       {L"no-such-program-vornik", ENOENT},
@@ -360,9 +362,11 @@ TEST(CreateProcess, ProgramThatCannotRunIsReported) {
   }
 }
 
-class ShellExecuteSelfHidden : public platform_test::RuntimeFolderTest {
+class ShellExecuteSelfHidden : public ::testing::Test {
  protected:
   ~ShellExecuteSelfHidden() override { platform::SetModuleFilePathForTesting(L""); }
+
+  testing_support::TestEnvironment env_;
 };
 
 TEST_F(ShellExecuteSelfHidden, StartsTheProgramDetachedWithTheParametersSplit) {
@@ -383,7 +387,7 @@ TEST_F(ShellExecuteSelfHidden, StartsTheProgramDetachedWithTheParametersSplit) {
   EXPECT_EQ(record.cwd, fs::current_path().string());
   for (int fd : {0, 1, 2}) EXPECT_EQ(record.descriptors.at(fd), "/dev/null") << fd;
   EXPECT_FALSE(MentionsFile(record, folder / "marker"));
-  EXPECT_FALSE(MentionsFile(record, runtime_ / "vornik-mutex-ZEL_Downloader_127.lock"));
+  EXPECT_FALSE(MentionsFile(record, env_.Runtime() + "/vornik-mutex-ZEL_Downloader_127.lock"));
   EXPECT_EQ(record.sid, record.pid);  // a session of its own
   // Once it has ended it is collected, not left behind as our zombie.
   EXPECT_TRUE(PollUntil([&] { return !fs::exists("/proc/" + record.pid); }));
@@ -414,7 +418,7 @@ TEST(GetProcessCommandLine, JoinsTheArgumentsWithWindowsQuoting) {
   for (const auto& [arguments, expected] : cases) {
     FakeProcRoot root;
     fs::create_directories(root.Folder() / "self");
-    platform_test::WriteFile(root.Folder() / "self/cmdline", KernelCommandLine(arguments));
+    WriteFile(root.Folder() / "self/cmdline", KernelCommandLine(arguments));
     const std::wstring line = platform::GetProcessCommandLine();
     EXPECT_EQ(line, expected);
     std::vector<std::wstring> wide;
@@ -427,7 +431,7 @@ TEST(GetProcessCommandLine, UnreadableCommandLineIsEmpty) {
   FakeProcRoot root;
   EXPECT_EQ(platform::GetProcessCommandLine(), L"");
   fs::create_directories(root.Folder() / "self");
-  platform_test::WriteFile(root.Folder() / "self/cmdline", "");
+  WriteFile(root.Folder() / "self/cmdline", "");
   EXPECT_EQ(platform::GetProcessCommandLine(), L"");
 }
 

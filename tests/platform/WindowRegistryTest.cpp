@@ -13,6 +13,7 @@
 #include "PlatformTestSupport.h"
 #include "platform/Paths.h"
 #include "platform/WindowRegistry.h"
+#include "support/TestEnvironment.h"
 
 using platform::BringWindowToFront;
 using platform::FindWindowByClass;
@@ -22,11 +23,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class WindowRegistryTest : public platform_test::RuntimeFolderTest {
+class WindowRegistryTest : public ::testing::Test {
  protected:
   std::string SocketFile(const std::string& sanitizedName) const {
-    return runtime_ / ("vornik-window-" + sanitizedName + ".sock");
+    return env_.Runtime() + "/vornik-window-" + sanitizedName + ".sock";
   }
+
+  testing_support::TestEnvironment env_;
 };
 
 sockaddr_un Address(const std::string& path) {

@@ -39,6 +39,7 @@ TEST(BacklogTest, DamagedFilesReadAsTheirUsableEntries) {
       {std::string("{\"send_count\": 3, \"send_item\": [5, \"s\", ") + item + "]}", 1},
       {R"({"send_count": 1, "send_item": [{"task_guid": "k", "task_status": 1e300}]})", 1},
       {std::string(R"({"send_count": 1, "send_item": [)") + item, 0},  // truncated
+      {std::string(100000, '[') + std::string(100000, ']'), 0},        // hostile nesting
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
