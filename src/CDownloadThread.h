@@ -1,0 +1,85 @@
+// CDownloadThread: a download worker, as far as the transfer layer
+// (CLibcurlTool) needs it. The worker is the user pointer of both libcurl
+// callbacks of a range download: they write the current slice's bytes into
+// the shared file under the write mutex and keep what they learn about the
+// response in rangeResponse().
+//
+// What exists here: the write mutex, the shared file, the current slice and
+// the per-request response record. The thread itself (the CThread base with
+// its state and wake-up event, doTask, taskBusiness with its one attempt per
+// slice) and the pool that owns the mutex and the file come with the worker
+// threads; they keep these accessors.
+//
+// Threads: a worker's members are used by its own thread while it runs a
+// slice; the owner sets the current slice before waking it. The write mutex
+// and the shared file belong to the pool and must outlive every worker.
+#pragma once
+#include <cstdint>
+
+#include "CTask.h"
+#include "platform/NamedMutex.h"
+#include "platform/SharedFile.h"
+
+// Serialises every write into a downloaded file, across all downloads of the
+// process and across processes.
+inline constexpr wchar_t kDownloadWriteMutexName[] = L"mutex_for_downloadthread";
+
+// What the running range request has learned about its response. Reset by
+// the range download before each request and kept by the callbacks; the
+// body's bytes are placed by it, never by the slice's own bookkeeping, so a
+// reply that is not the asked range can never land in the file.
+struct RangeResponse {
+  int64_t requestedFirst = 0;  // first byte the request asked for
+  long status = 0;             // status of the latest response head; 0 before any
+  int64_t rangeFirst = -1;     // first byte named by its Content-Range; -1 without
+  int64_t rangeTotal = -1;     // total length named by its Content-Range; -1 without or "*"
+  int64_t bodyBytes = 0;       // body bytes of that response received so far
+
+  void Reset(int64_t first) { *this = RangeResponse{first}; }
+};
+
+class CDownloadThread {
+ public:
+  // writeMutex: the open "mutex_for_downloadthread"; sharedFile: the open
+  // local file. Both stay owned by the caller.
+  CDownloadThread(platform::NamedMutex* writeMutex, platform::SharedFile* sharedFile)
+      : writeMutex_(writeMutex), sharedFile_(sharedFile) {}
+  virtual ~CDownloadThread() = default;
+  CDownloadThread(const CDownloadThread&) = delete;
+  CDownloadThread& operator=(const CDownloadThread&) = delete;
+
+  platform::NamedMutex* writeMutex() const { return writeMutex_; }
+  platform::SharedFile* sharedFile() const { return sharedFile_; }
+  // The slice being downloaded; null before the first one.
+  CTask* currentTask() const { return currentTask_; }
+  void setCurrentTask(CTask* task) { currentTask_ = task; }
+  RangeResponse& rangeResponse() { return rangeResponse_; }
+
+ private:
+  platform::NamedMutex* writeMutex_;
+  platform::SharedFile* sharedFile_;
+  CTask* currentTask_ = nullptr;
+  RangeResponse rangeResponse_;
+};
+
+// Holds the write mutex for a scope, waiting without time limit. owned() is
+// false only when the mutex could not be taken at all (its lock file broke).
+class DownloadWriteLock {
+ public:
+  explicit DownloadWriteLock(platform::NamedMutex* mutex);
+  ~DownloadWriteLock();
+  DownloadWriteLock(const DownloadWriteLock&) = delete;
+  DownloadWriteLock& operator=(const DownloadWriteLock&) = delete;
+  bool owned() const { return owned_; }
+
+ private:
+  platform::NamedMutex* mutex_;
+  bool owned_;
+};
+
+// Makes every byte that the workers wrote into file so far survive the end
+// of the process, under the write mutex so that no write is half done. The
+// task file must only claim written bytes: read the slices' DownloadedPos
+// first, then call this, then write the task file. Any thread; false when
+// the file is not open or the mutex cannot be taken.
+bool FlushSharedFile(platform::NamedMutex* writeMutex, platform::SharedFile* file);

@@ -1,0 +1,3 @@
+#include "CTask.h"
+
+bool CTask::IsComplete() const { return DownloadedPos.load() == EndPos; }
