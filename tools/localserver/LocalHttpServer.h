@@ -14,8 +14,10 @@
 // Content-Length or Transfer-Encoding itself, or its status has no body: 1xx,
 // 204, 304). HEAD gets the head only. The connection is closed after a reply
 // when the request asks for it (HTTP/1.0, "Connection: close"), when the
-// reply has "Connection: close", and after a truncated body; "Connection:
-// close" is then added unless the reply names a Connection header.
+// reply has "Connection: close", after a truncated or stalled body, and after
+// a streamed body whose size differs from its announced length; "Connection:
+// close" is added to the head in the cases known before sending, unless the
+// reply names a Connection header.
 // Requests that cannot be parsed are answered (400, 417, 413, 431, 505) and
 // the connection closed; they are not recorded. Limits: 64 KiB of head, 64 MiB
 // of body.
@@ -61,6 +63,26 @@ struct Reply {
   // Sends only this many bytes of the body, then closes (-1: whole body, and
   // the connection may stay open).
   int64_t truncateBodyAt = -1;
+
+  // A body produced piece by piece instead of `body`, so that a large body is
+  // never held whole: called repeatedly on the connection's thread, it
+  // replaces *piece with the next bytes and returns true, or returns false at
+  // the end. Not called for HEAD or for a status without a body. Copies of a
+  // Reply share whatever the function captures.
+  std::function<bool(std::string* piece)> bodySource = nullptr;
+  // With bodySource: the Content-Length to announce; -1 announces none and
+  // ends the body by closing the connection.
+  int64_t bodyLength = -1;
+  // Paces the body at this many bytes per second from its first byte (0: as
+  // fast as the client takes it). The wait is cut short when the server stops.
+  int64_t bytesPerSecond = 0;
+  // Sends this many bytes of the body, then sends nothing more and holds the
+  // connection until the client closes it (or sends anything) or the server
+  // stops (-1: no stall).
+  int64_t stallAfter = -1;
+  // Called on the connection's thread once the reply is over (sent, cut short
+  // or failed) with the number of body bytes handed to the connection.
+  std::function<void(int64_t bodyBytes)> afterSending = nullptr;
 
   static Reply Status(int status, std::string body = std::string());
   static Reply Dropped();

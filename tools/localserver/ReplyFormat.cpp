@@ -56,7 +56,11 @@ std::string FormatHead(const Reply& reply, bool closing) {
   const bool framed =
       HasHeader(reply.headers, "Content-Length") || HasHeader(reply.headers, "Transfer-Encoding");
   if (!framed && !StatusForbidsBody(reply.status)) {
-    head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    if (!reply.bodySource) {
+      head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    } else if (reply.bodyLength >= 0) {
+      head += "Content-Length: " + std::to_string(reply.bodyLength) + "\r\n";
+    }
   }
   if (closing && !HasHeader(reply.headers, "Connection")) head += "Connection: close\r\n";
   return head + "\r\n";

@@ -1,6 +1,9 @@
 #include "Session.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <string_view>
 
 #include "ChunkedDecoder.h"
 #include "HttpParser.h"
@@ -11,6 +14,49 @@ namespace localserver {
 namespace {
 
 constexpr size_t kReadBlockBytes = 64 * 1024;
+
+// A reply's body as a sequence of pieces: slices of its text, or what its
+// source produces.
+class BodyPieces {
+ public:
+  explicit BodyPieces(const Reply& reply) : reply_(reply) {}
+
+  // The next piece of at most `most` bytes; false at the end. A source that
+  // throws ends the body there.
+  bool Next(size_t most, std::string_view* piece) {
+    const std::string& from = reply_.bodySource ? produced_ : reply_.body;
+    while (offset_ >= from.size()) {
+      if (!reply_.bodySource || !Produce()) return false;
+    }
+    *piece = std::string_view(from).substr(offset_, most);
+    offset_ += piece->size();
+    return true;
+  }
+
+ private:
+  bool Produce() {
+    produced_.clear();
+    offset_ = 0;
+    try {
+      return reply_.bodySource(&produced_);
+    } catch (...) {
+      return false;
+    }
+  }
+
+  const Reply& reply_;
+  std::string produced_;
+  size_t offset_ = 0;
+};
+
+// The body bytes to send before cutting (truncating or stalling).
+int64_t BodyLimit(const Reply& reply) {
+  int64_t limit = INT64_MAX;
+  for (const int64_t cut : {reply.truncateBodyAt, reply.stallAfter}) {
+    if (cut >= 0) limit = std::min(limit, cut);
+  }
+  return limit;
+}
 
 }  // namespace
 
@@ -130,22 +176,73 @@ Session::Outcome Session::ReadRequest(Request* request, int* rejection) {
 }
 
 Ending Session::Answer(const Request& request, const Reply& reply) {
+  int64_t sent = 0;
+  const Ending ending = Deliver(request, reply, &sent);
+  if (reply.afterSending) reply.afterSending(sent);
+  return ending;
+}
+
+Ending Session::Deliver(const Request& request, const Reply& reply, int64_t* sent) {
   if (reply.delayMs > 0 && !host_.WaitUnlessStopping(reply.delayMs)) return Ending::kAbrupt;
   if (reply.fault == Reply::Fault::kDrop) return Ending::kGraceful;
   if (reply.fault == Reply::Fault::kReset) return Ending::kReset;
-  const bool truncating = reply.truncateBodyAt >= 0;
-  const bool closing = truncating || RequestWantsClose(request) ||
-                       ListsToken(FirstHeader(reply.headers, "Connection"), "close");
-  std::string message = FormatHead(reply, closing);
-  if (request.method != "HEAD" && !StatusForbidsBody(reply.status)) {
-    const size_t length = truncating
-                              ? static_cast<size_t>(std::min<int64_t>(
-                                    reply.truncateBodyAt, static_cast<int64_t>(reply.body.size())))
-                              : reply.body.size();
-    message.append(reply.body, 0, length);
+  const bool stalling = reply.stallAfter >= 0;
+  const bool closing = reply.truncateBodyAt >= 0 || stalling || RequestWantsClose(request) ||
+                       ListsToken(FirstHeader(reply.headers, "Connection"), "close") ||
+                       (reply.bodySource && reply.bodyLength < 0);
+  std::string head = FormatHead(reply, closing);
+  if (request.method == "HEAD" || StatusForbidsBody(reply.status)) {
+    if (!stream_.Write(head)) return Ending::kAbrupt;
+    return closing ? Ending::kGraceful : Ending::kKeepOpen;
   }
-  if (!stream_.Write(message)) return Ending::kAbrupt;
-  return closing ? Ending::kGraceful : Ending::kKeepOpen;
+  switch (SendBody(reply, BodyLimit(reply), &head, sent)) {
+    case BodyEnd::kFailed:
+      return Ending::kAbrupt;
+    case BodyEnd::kAtLimit:
+      if (stalling && *sent == reply.stallAfter) {
+        stream_.AwaitClient();
+        return Ending::kAbrupt;
+      }
+      return Ending::kGraceful;
+    case BodyEnd::kComplete:
+      break;
+  }
+  // A streamed body that did not match its Content-Length leaves the
+  // connection out of step; only closing tells the client where it ends.
+  const bool misframed = reply.bodySource && reply.bodyLength >= 0 && *sent != reply.bodyLength;
+  return closing || misframed ? Ending::kGraceful : Ending::kKeepOpen;
+}
+
+Session::BodyEnd Session::SendBody(const Reply& reply, int64_t limit, std::string* head,
+                                   int64_t* sent) {
+  BodyPieces pieces(reply);
+  const RatePacer pacer(reply.bytesPerSecond, RatePacer::Clock::now());
+  std::string_view piece;
+  while (*sent < limit) {
+    const int64_t most = std::min<int64_t>(static_cast<int64_t>(pacer.PieceBytes()), limit - *sent);
+    if (!pieces.Next(static_cast<size_t>(most), &piece)) break;
+    if (!AwaitDue(pacer, *sent)) return BodyEnd::kFailed;
+    bool written = false;
+    if (head->empty()) {
+      written = stream_.Write(piece.data(), piece.size());
+    } else {
+      head->append(piece);
+      written = stream_.Write(*head);
+      head->clear();
+    }
+    if (!written) return BodyEnd::kFailed;
+    *sent += static_cast<int64_t>(piece.size());
+  }
+  if (!head->empty() && !stream_.Write(*head)) return BodyEnd::kFailed;
+  return *sent >= limit ? BodyEnd::kAtLimit : BodyEnd::kComplete;
+}
+
+bool Session::AwaitDue(const RatePacer& pacer, int64_t sent) {
+  if (!pacer.Limited()) return true;
+  const auto wait = pacer.DueTime(sent) - RatePacer::Clock::now();
+  if (wait <= RatePacer::Clock::duration::zero()) return true;
+  const int64_t ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
+  return host_.WaitUnlessStopping(static_cast<int>(std::min<int64_t>(ms, INT32_MAX)));
 }
 
 }  // namespace localserver

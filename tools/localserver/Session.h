@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "LocalHttpServer.h"
+#include "RatePacer.h"
 #include "Stream.h"
 
 namespace localserver {
@@ -52,7 +53,16 @@ class Session {
   // 0, or the status that refuses an expectation we cannot meet.
   int MeetExpectation(const Request& request, const BodyFraming& framing, size_t headEnd);
   Outcome ReadRequest(Request* request, int* rejection);
+
+  enum class BodyEnd { kComplete, kAtLimit, kFailed };
   Ending Answer(const Request& request, const Reply& reply);
+  Ending Deliver(const Request& request, const Reply& reply, int64_t* sent);
+  // Sends the head (with the first piece of the body) and the body up to
+  // limit bytes, paced as the reply asks; *sent counts the body bytes.
+  BodyEnd SendBody(const Reply& reply, int64_t limit, std::string* head, int64_t* sent);
+  // Waits until the pacer lets the piece after sent bytes go; false when the
+  // server stops meanwhile.
+  bool AwaitDue(const RatePacer& pacer, int64_t sent);
 
   Stream& stream_;
   const int serial_;

@@ -79,6 +79,12 @@ void LingerBeforeClose(int fd) {
   }
 }
 
+void WaitForInputOrHangUp(int fd) {
+  pollfd watched{fd, POLLIN | POLLRDHUP, 0};
+  while (poll(&watched, 1, -1) < 0 && errno == EINTR) {
+  }
+}
+
 void BlockSigpipeInThisThread() {
   sigset_t set;
   sigemptyset(&set);

@@ -42,6 +42,10 @@ int LocalPort(int fd);
 // a reset that destroys the reply in flight. Bounded in time and bytes.
 void LingerBeforeClose(int fd);
 
+// Blocks until fd has input, an end of input or an error (shutdown() of
+// the socket by another thread counts); EINTR is retried.
+void WaitForInputOrHangUp(int fd);
+
 // A write to a socket the client already closed must fail with EPIPE, not end
 // the process; OpenSSL writes with write(2), which has no MSG_NOSIGNAL.
 // Threads started afterwards from this one inherit the mask.

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "Sockets.h"
+
 namespace localserver {
 namespace {
 
@@ -21,10 +23,10 @@ class PlainStream : public Stream {
       return n > 0 ? static_cast<size_t>(n) : 0;
     }
   }
-  bool Write(const std::string& data) override {
+  bool Write(const char* data, size_t size) override {
     size_t sent = 0;
-    while (sent < data.size()) {
-      const ssize_t n = send(fd_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    while (sent < size) {
+      const ssize_t n = send(fd_, data + sent, size - sent, MSG_NOSIGNAL);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) return false;
       sent += static_cast<size_t>(n);
@@ -32,6 +34,7 @@ class PlainStream : public Stream {
     return true;
   }
   void FinishSending() override { shutdown(fd_, SHUT_WR); }
+  void AwaitClient() override { WaitForInputOrHangUp(fd_); }
 
  private:
   int fd_;
@@ -52,12 +55,12 @@ class TlsStream : public Stream {
     const int n = SSL_read(ssl_.get(), buffer, static_cast<int>(std::min<size_t>(size, INT32_MAX)));
     return n > 0 ? static_cast<size_t>(n) : 0;
   }
-  bool Write(const std::string& data) override {
+  bool Write(const char* data, size_t size) override {
     constexpr size_t kPiece = 1024 * 1024;
-    for (size_t sent = 0; sent < data.size(); sent += kPiece) {
-      const size_t piece = std::min(kPiece, data.size() - sent);
+    for (size_t sent = 0; sent < size; sent += kPiece) {
+      const size_t piece = std::min(kPiece, size - sent);
       ERR_clear_error();
-      if (SSL_write(ssl_.get(), data.data() + sent, static_cast<int>(piece)) <= 0) return false;
+      if (SSL_write(ssl_.get(), data + sent, static_cast<int>(piece)) <= 0) return false;
     }
     return true;
   }
@@ -68,6 +71,7 @@ class TlsStream : public Stream {
     }
     shutdown(fd_, SHUT_WR);
   }
+  void AwaitClient() override { WaitForInputOrHangUp(fd_); }
 
  private:
   std::unique_ptr<SSL, decltype(&SSL_free)> ssl_;

@@ -18,9 +18,13 @@ class Stream {
   // Bytes read (> 0); 0 at the end of the stream or on an error. Blocks.
   virtual size_t Read(char* buffer, size_t size) = 0;
   // Everything or false; blocks until written.
-  virtual bool Write(const std::string& data) = 0;
+  virtual bool Write(const char* data, size_t size) = 0;
+  bool Write(const std::string& data) { return Write(data.data(), data.size()); }
   // Ends what we send (TLS close_notify, then FIN) but keeps reading possible.
   virtual void FinishSending() = 0;
+  // Blocks until the client sends anything or closes, or the connection is
+  // shut down (the server stops or refuses); reads nothing.
+  virtual void AwaitClient() = 0;
 };
 
 std::unique_ptr<Stream> MakePlainStream(int fd);
