@@ -1,22 +1,22 @@
-// CDownloadThread: a download worker, as far as the transfer layer
-// (CLibcurlTool) needs it. The worker is the user pointer of both libcurl
-// callbacks of a range download: they write the current slice's bytes into
-// the shared file under the write mutex and keep what they learn about the
-// response in rangeResponse().
-//
-// What exists here: the write mutex, the shared file, the current slice and
-// the per-request response record. The thread itself (the CThread base with
-// its state and wake-up event, doTask, taskBusiness with its one attempt per
-// slice) and the pool that owns the mutex and the file come with the worker
-// threads; they keep these accessors.
+// CDownloadThread: a download worker. Each worker is a CThread that runs one
+// attempt per slice it is given (taskBusiness) with a transfer tool of its
+// own, whose libcurl handle keeps the worker's connections from slice to
+// slice. The worker is the user pointer of both libcurl callbacks of a range
+// download: they write the current slice's bytes into the shared file under
+// the write mutex and keep what they learn about the response in
+// rangeResponse().
 //
 // Threads: a worker's members are used by its own thread while it runs a
-// slice; the owner sets the current slice before waking it. The write mutex
-// and the shared file belong to the pool and must outlive every worker.
+// slice; the owner sets the current slice before waking it (doTask). While a
+// slice runs, the worker alone writes its TaskStatus, DownloadedPos,
+// RequestTimes and CdnStatus. The write mutex and the shared file belong to
+// the pool and must outlive every worker.
 #pragma once
 #include <cstdint>
 
+#include "CLibcurlTool.h"
 #include "CTask.h"
+#include "CThread.h"
 #include "platform/NamedMutex.h"
 #include "platform/SharedFile.h"
 
@@ -38,28 +38,30 @@ struct RangeResponse {
   void Reset(int64_t first) { *this = RangeResponse{first}; }
 };
 
-class CDownloadThread {
+class CDownloadThread : public CThread {
  public:
   // writeMutex: the open "mutex_for_downloadthread"; sharedFile: the open
-  // local file. Both stay owned by the caller.
-  CDownloadThread(platform::NamedMutex* writeMutex, platform::SharedFile* sharedFile)
-      : writeMutex_(writeMutex), sharedFile_(sharedFile) {}
-  virtual ~CDownloadThread() = default;
+  // local file. Both stay owned by the caller. Makes the worker's transfer
+  // tool; one without a libcurl handle is logged and fails every attempt
+  // with CURLE_FAILED_INIT (2).
+  CDownloadThread(platform::NamedMutex* writeMutex, platform::SharedFile* sharedFile);
+  ~CDownloadThread() override;  // stops and waits for the thread first
   CDownloadThread(const CDownloadThread&) = delete;
   CDownloadThread& operator=(const CDownloadThread&) = delete;
 
-  platform::NamedMutex* writeMutex() const { return writeMutex_; }
+  // One attempt at the current slice, on the worker's thread: a slice that
+  // is already complete becomes TaskDone without a request; otherwise the
+  // range DownloadedPos..EndPos is asked for once, and the slice ends
+  // TaskDone when complete, else TaskFailed with RequestTimes + 1. Always 1.
+  int taskBusiness() override;
+
   platform::SharedFile* sharedFile() const { return sharedFile_; }
-  // The slice being downloaded; null before the first one.
-  CTask* currentTask() const { return currentTask_; }
-  void setCurrentTask(CTask* task) { currentTask_ = task; }
   RangeResponse& rangeResponse() { return rangeResponse_; }
 
  private:
-  platform::NamedMutex* writeMutex_;
   platform::SharedFile* sharedFile_;
-  CTask* currentTask_ = nullptr;
   RangeResponse rangeResponse_;
+  CLibcurlTool tool_;
 };
 
 // Holds the write mutex for a scope, waiting without time limit. owned() is

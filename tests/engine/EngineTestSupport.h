@@ -1,0 +1,91 @@
+// Shared pieces of the engine tests: a log recorder, a report SDK stand-in
+// that keeps the GA4 events, pseudo-random file bytes, and a fixture with a
+// sandbox, an HTTPS download server trusted through a local CA, and a small
+// supervisor that runs a CDownloader the way the engine's caller does.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "CDownloader.h"
+#include "DownloadServer.h"
+#include "TestCertificates.h"
+#include "reportsdk/IWebLog.h"
+#include "support/TestEnvironment.h"
+
+namespace engine_test {
+
+// Keeps the program's log lines while it lives, off standard output.
+class LogRecorder {
+ public:
+  LogRecorder();
+  ~LogRecorder();
+  std::vector<std::string> Lines() const;
+  bool Contains(const std::string& line) const;
+  size_t Count(const std::string& line) const;
+};
+
+// Keeps the GA4 query tails the event logger sends.
+class RecordingWebLog : public IWebLog {
+ public:
+  int Init(int32_t, int32_t, int32_t, const char*, const char*, const char*, const char*,
+           const char*) override {
+    return 0;
+  }
+  int SetDownloaderInfo(int32_t, int32_t, const char*, const char*) override { return 0; }
+  int SetExtraCommon(const char*, const char*, const char*, const char*, int32_t) override {
+    return 0;
+  }
+  int SendFunnel(const char*) override { return 0; }
+  int SendGa4(const char* queryTail) override;
+  // True when an event with this action and label was sent.
+  bool HasEvent(const std::string& action, const std::string& label) const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> ga4_;
+};
+
+// Pseudo-random bytes, so that a shifted, repeated or lost piece shows.
+std::string Noise(size_t size, uint32_t seed = 2463534242u);
+
+// How a supervised run ended.
+enum class RunEnd {
+  kDriverFinished,  // the driver found every slice done and stopped itself
+  kStalled,         // no byte arrived within the stall limit; the driver was told to stop
+};
+
+class EngineTest : public ::testing::Test {
+ protected:
+  static constexpr char kPath[] = "/files/lumaclear_setup.exe";
+
+  void SetUp() override;
+  void TearDown() override;
+
+  std::string LocalPath() const { return env_.Drive() + "/lumaclear_setup.exe"; }
+  std::string TaskFilePath() const { return LocalPath() + ".xml"; }
+  // Serves bytes under kPath and returns its address.
+  std::string Serve(const std::string& bytes);
+  // Publishes the configuration's slicing: sliceNum slices.
+  static void SetSliceCount(int32_t sliceNum);
+  // A downloader of url into LocalPath() with short test waits.
+  std::unique_ptr<CDownloader> Downloader(const std::string& url, int threads = 4) const;
+  // Runs a prepared downloader: sets it running and watches its progress
+  // record until the driver stops by itself, or until no byte arrived for
+  // stallMs (then tells it to stop). Waits for the driver either way.
+  RunEnd Supervise(CDownloader* downloader, int stallMs = 3000) const;
+  // The bytes of the local file.
+  std::string LocalBytes() const { return testing_support::ReadFile(LocalPath()); }
+
+  testing_support::TestEnvironment env_;
+  localserver::TestCertificates certificates_;
+  std::unique_ptr<localserver::DownloadServer> server_;
+  RecordingWebLog report_;
+  LogRecorder log_;
+};
+
+}  // namespace engine_test
