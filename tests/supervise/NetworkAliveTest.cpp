@@ -57,6 +57,7 @@ TEST_F(NetworkAliveTest, NeedsAnInterfaceOtherThanLoopbackUpAndRunning) {
        {{"eth0", "1", "0x1002", "down", ""}, {"wlan0", "1", "0x1003", "up", "1"}},
        true},
   };
+  env_.SetEnv("VORNIK_NETWORK_ALIVE", "");  // the sandbox's default answer stays out
   int index = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

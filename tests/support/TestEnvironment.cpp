@@ -27,7 +27,7 @@ TestEnvironment::TestEnvironment() {
   SetEnv("VORNIK_FIXED_DRIVES", Drive());
   SetEnv("VORNIK_REGISTRY_ROOT", root_ + "/registry");
   SetEnv("VORNIK_MACHINE_ID", root_ + "/machine-id");  // absent unless a test writes it
-  SetEnv("VORNIK_NETWORK_ALIVE", "1");                  // downloads never wait for a network
+  SetEnv("VORNIK_NETWORK_ALIVE", "1");                 // downloads never wait for a network
   // Programs under test never reach a real service: every address points at
   // a closed local port until a test starts its own server, and the hidden
   // run that delivers the telemetry backlog gives up at once.
