@@ -31,11 +31,11 @@ std::optional<RangeSpec> ParseSpec(const std::string& header) {
   if (equals == std::string::npos || !EqualsNoCase(TrimBlanks(header.substr(0, equals)), "bytes")) {
     return std::nullopt;
   }
-  const std::string spec = TrimBlanks(header.substr(equals + 1));
-  const size_t dash = spec.find('-');
-  if (dash == std::string::npos || spec.find(',') != std::string::npos) return std::nullopt;
-  const std::string head = spec.substr(0, dash);
-  const std::string tail = spec.substr(dash + 1);
+  const std::string asked = TrimBlanks(header.substr(equals + 1));
+  const size_t dash = asked.find('-');
+  if (dash == std::string::npos || asked.find(',') != std::string::npos) return std::nullopt;
+  const std::string head = asked.substr(0, dash);
+  const std::string tail = asked.substr(dash + 1);
   RangeSpec range;
   if (!head.empty()) range.first = ReadNumber(head);
   if (!tail.empty()) range.last = ReadNumber(tail);
@@ -55,22 +55,22 @@ ByteRange Part(int64_t first, int64_t last) {
 
 ByteRange JudgeRange(const std::string& header, int64_t size) {
   if (header.empty()) return ByteRange{};
-  const std::optional<RangeSpec> spec = ParseSpec(header);
-  if (!spec) return ByteRange{};
+  const std::optional<RangeSpec> asked = ParseSpec(header);
+  if (!asked) return ByteRange{};
   const ByteRange unsatisfiable{ByteRange::Kind::kUnsatisfiable, 0, -1};
-  if (!spec->first) {
-    const int64_t count = *spec->last;
+  if (!asked->first) {
+    const int64_t count = *asked->last;
     if (count == 0 || size == 0) return unsatisfiable;
     return Part(count >= size ? 0 : size - count, size - 1);
   }
-  if (*spec->first >= size) return unsatisfiable;
-  const int64_t last = spec->last && *spec->last < size ? *spec->last : size - 1;
-  return Part(*spec->first, last);
+  if (*asked->first >= size) return unsatisfiable;
+  const int64_t last = asked->last && *asked->last < size ? *asked->last : size - 1;
+  return Part(*asked->first, last);
 }
 
 int64_t RangeFirstByte(const std::string& header) {
-  const std::optional<RangeSpec> spec = ParseSpec(header);
-  return spec && spec->first ? *spec->first : -1;
+  const std::optional<RangeSpec> asked = ParseSpec(header);
+  return asked && asked->first ? *asked->first : -1;
 }
 
 }  // namespace localserver
