@@ -43,6 +43,9 @@ fast_port=$(free_port)
 slow_port=$(free_port)
 mkdir -p "$work/www" "$work/logs" "$work/tmp" "$work/out"
 head -c $((SIZE_MIB * 1024 * 1024)) /dev/urandom > "$work/www/file.bin"
+# nginx started by root serves as an unprivileged user, who must reach the file.
+chmod a+rx "$work" "$work/www"
+chmod a+r "$work/www/file.bin"
 cat > "$work/nginx.conf" <<CONF
 worker_processes 1;
 daemon off;
@@ -77,7 +80,8 @@ run_one() {
   rm -f "$out" "$out.xml" "$out.db" "$out.aria2"
   local timing="$work/time.txt"
   case $tool in
-    engine) /usr/bin/time -f "%e %M %U %S" -o "$timing" "$FETCH" --threads "$workers" "$url" "$out" >/dev/null ;;
+    engine) /usr/bin/time -f "%e %M %U %S" -o "$timing" "$FETCH" --threads "$workers" "$url" "$out" >"$work/fetch.txt" \
+              || { cat "$work/fetch.txt" "$timing" >&2; exit 1; } ;;
     aria2c) /usr/bin/time -f "%e %M %U %S" -o "$timing" aria2c -q -x "$workers" -s "$workers" -k 1M \
               --allow-overwrite=true --file-allocation=none -d "$work/out" -o file.bin "$url" ;;
     curl) /usr/bin/time -f "%e %M %U %S" -o "$timing" curl -sf -o "$out" "$url" ;;
