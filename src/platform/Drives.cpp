@@ -70,15 +70,42 @@ bool IsFixedDrive(const MountEntry& mount, const std::string& sysfs) {
   return machine_files::ReadTrimmedFirstLine(disk + "/removable") == "0";
 }
 
-std::vector<std::string> ForcedFixedDrives(bool* forced) {
-  std::vector<std::string> roots;
+struct ForcedDrive {
+  std::string root;  // ends in "/"
+  bool hasFreeBytes = false;
+  uint64_t freeBytes = 0;
+};
+
+std::vector<ForcedDrive> ForcedDriveList(bool* forced) {
+  std::vector<ForcedDrive> drives;
   const char* value = std::getenv("VORNIK_FIXED_DRIVES");
   *forced = value != nullptr;
-  if (!value) return roots;
+  if (!value) return drives;
   std::istringstream list(value);
   std::string item;
-  while (std::getline(list, item, ':'))
-    if (!item.empty()) roots.push_back(WithTrailingSlash(item));
+  while (std::getline(list, item, ':')) {
+    ForcedDrive drive;
+    const size_t equals = item.rfind('=');
+    if (equals != std::string::npos) {
+      const std::string digits = item.substr(equals + 1);
+      char* end = nullptr;
+      const unsigned long long bytes = std::strtoull(digits.c_str(), &end, 10);
+      if (!digits.empty() && end != nullptr && *end == '\0') {
+        drive.hasFreeBytes = true;
+        drive.freeBytes = bytes;
+        item.resize(equals);
+      }
+    }
+    if (item.empty()) continue;
+    drive.root = WithTrailingSlash(item);
+    drives.push_back(drive);
+  }
+  return drives;
+}
+
+std::vector<std::string> ForcedFixedDrives(bool* forced) {
+  std::vector<std::string> roots;
+  for (const ForcedDrive& drive : ForcedDriveList(forced)) roots.push_back(drive.root);
   return roots;
 }
 
@@ -132,8 +159,24 @@ std::vector<std::wstring> GetFixedDriveRoots() {
 }
 
 bool GetFreeBytesForCaller(const std::wstring& path, uint64_t* freeBytes) {
+  if (freeBytes == nullptr) return false;
+  const std::string text = ToUtf8(path);
+  bool forced = false;
+  const ForcedDrive* holder = nullptr;
+  const std::vector<ForcedDrive> drives = ForcedDriveList(&forced);
+  for (const ForcedDrive& drive : drives) {
+    std::string root = drive.root;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    if (IsUnderRoot(text, root) && (holder == nullptr || drive.root.size() > holder->root.size()))
+      holder = &drive;
+  }
+  // A forced drive answers only for paths that exist, as the real query does.
   struct statvfs info {};
-  if (freeBytes == nullptr || statvfs(ToUtf8(path).c_str(), &info) != 0) return false;
+  if (statvfs(text.c_str(), &info) != 0) return false;
+  if (holder != nullptr && holder->hasFreeBytes) {
+    *freeBytes = holder->freeBytes;
+    return true;
+  }
   *freeBytes = static_cast<uint64_t>(info.f_bavail) * static_cast<uint64_t>(info.f_frsize);
   return true;
 }

@@ -10,7 +10,10 @@
 // Tests redirect the machine state with environment variables:
 // - VORNIK_FIXED_DRIVES: folders separated by ":", each standing for the root
 //   of one fixed drive; when set (even empty) it replaces the detection, and
-//   its folders also count as mount points for GetDriveRoot.
+//   its folders also count as mount points for GetDriveRoot. A folder may
+//   carry "=BYTES" ("/tmp/d=1000"): the free bytes reported for every path on
+//   that drive, so that tests of the drive choice do not depend on the free
+//   space of a real file system that other processes change meanwhile.
 // - VORNIK_MOUNTINFO: a file read instead of /proc/self/mountinfo.
 // - VORNIK_SYSFS_ROOT: a folder read instead of /sys.
 #pragma once

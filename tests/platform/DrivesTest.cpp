@@ -157,8 +157,8 @@ TEST_F(DrivesTest, FreeBytesForCaller) {
 TEST_F(DrivesTest, MoveKeepsThePathBelowItsRoot) {
   platform::CreateDirectories(Wide(temp_ / "a"));
   platform::CreateDirectories(Wide(temp_ / "b"));
-  // Same file system, same free bytes: the first drive wins, a tie does not replace it.
-  ScopedEnv fixed("VORNIK_FIXED_DRIVES", temp_ / "a" + ":" + temp_ / "b");
+  // Same free bytes: the first drive wins, a tie does not replace it.
+  ScopedEnv fixed("VORNIK_FIXED_DRIVES", temp_ / "a=5000:" + temp_ / "b=5000");
   EXPECT_EQ(platform::MovePathToRoomiestDrive(Wide(Mnt("root/MVDownloader/setup"))),
             Wide(temp_ / "a/MVDownloader/setup"));
   EXPECT_EQ(platform::MovePathToRoomiestDrive(Wide(temp_ / "b/MVDownloader/setup")),
@@ -166,6 +166,19 @@ TEST_F(DrivesTest, MoveKeepsThePathBelowItsRoot) {
   EXPECT_EQ(platform::MovePathToRoomiestDrive(Wide(temp_ / "b")), Wide(temp_ / "a/"));
   EXPECT_EQ(platform::MovePathToRoomiestDrive(L"/MVDownloader/x"),
             Wide(temp_ / "a/MVDownloader/x"));
+}
+
+TEST_F(DrivesTest, ForcedFreeBytesDecideTheDrive) {
+  platform::CreateDirectories(Wide(temp_ / "a/inner"));
+  platform::CreateDirectories(Wide(temp_ / "b"));
+  ScopedEnv fixed("VORNIK_FIXED_DRIVES", temp_ / "a=100:" + temp_ / "b=200");
+  uint64_t freeBytes = 0;
+  ASSERT_TRUE(platform::GetFreeBytesForCaller(Wide(temp_ / "a/inner"), &freeBytes));
+  EXPECT_EQ(freeBytes, 100u);
+  EXPECT_FALSE(platform::GetFreeBytesForCaller(Wide(temp_ / "a/missing"), &freeBytes));
+  EXPECT_EQ(platform::MovePathToRoomiestDrive(Wide(temp_ / "a/MVDownloader")),
+            Wide(temp_ / "b/MVDownloader"));
+  EXPECT_EQ(platform::GetDriveRoot(Wide(temp_ / "a/inner")), Wide(temp_ / "a/"));
 }
 
 TEST_F(DrivesTest, MoveSkipsDrivesThatCannotBeQueried) {
