@@ -16,8 +16,9 @@ bool FlushSharedFile(platform::NamedMutex* writeMutex, platform::SharedFile* fil
   return lock.owned() && file != nullptr && file->Flush();
 }
 
-CDownloadThread::CDownloadThread(platform::NamedMutex* writeMutex, platform::SharedFile* sharedFile)
-    : CThread(writeMutex), sharedFile_(sharedFile) {
+CDownloadThread::CDownloadThread(platform::NamedMutex* writeMutex, platform::SharedFile* sharedFile,
+                                 const std::atomic<bool>* abandon)
+    : CThread(writeMutex), sharedFile_(sharedFile), abandon_(abandon) {
   if (!tool_.hasHandle()) LOG(INFO) << "  m_pCurl init error !!!";
 }
 

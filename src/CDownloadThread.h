@@ -12,6 +12,7 @@
 // RequestTimes and CdnStatus. The write mutex and the shared file belong to
 // the pool and must outlive every worker.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "CLibcurlTool.h"
@@ -41,10 +42,13 @@ struct RangeResponse {
 class CDownloadThread : public CThread {
  public:
   // writeMutex: the open "mutex_for_downloadthread"; sharedFile: the open
-  // local file. Both stay owned by the caller. Makes the worker's transfer
+  // local file; abandon (may be null): set once the download is being
+  // stopped, which ends a running transfer within a second instead of at its
+  // time-out. All stay owned by the caller. Makes the worker's transfer
   // tool; one without a libcurl handle is logged and fails every attempt
   // with CURLE_FAILED_INIT (2).
-  CDownloadThread(platform::NamedMutex* writeMutex, platform::SharedFile* sharedFile);
+  CDownloadThread(platform::NamedMutex* writeMutex, platform::SharedFile* sharedFile,
+                  const std::atomic<bool>* abandon = nullptr);
   ~CDownloadThread() override;  // stops and waits for the thread first
   CDownloadThread(const CDownloadThread&) = delete;
   CDownloadThread& operator=(const CDownloadThread&) = delete;
@@ -56,10 +60,13 @@ class CDownloadThread : public CThread {
   int taskBusiness() override;
 
   platform::SharedFile* sharedFile() const { return sharedFile_; }
+  // True once the download no longer wants the running transfer.
+  bool transferAbandoned() const { return abandon_ != nullptr && abandon_->load(); }
   RangeResponse& rangeResponse() { return rangeResponse_; }
 
  private:
   platform::SharedFile* sharedFile_;
+  const std::atomic<bool>* abandon_;
   RangeResponse rangeResponse_;
   CLibcurlTool tool_;
 };

@@ -39,7 +39,7 @@ int CDownloadThreadManager::createThreads(int count) {
   }
   LOG(INFO) << " Create threads and init: " << count;
   for (int i = 0; i < count; ++i) {
-    addThread(std::make_unique<CDownloadThread>(writeMutex(), &file_));
+    addThread(std::make_unique<CDownloadThread>(writeMutex(), &file_, &abandon_));
   }
   return static_cast<int>(threadCount());
 }

@@ -6,6 +6,7 @@
 // the destructor, never while a worker may still write (the destructor stops
 // the workers first).
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -34,10 +35,14 @@ class CDownloadThreadManager : public CThreadManager {
   bool flushSharedFile();
   // Flushes and closes the file. Call only once no worker is busy.
   void closeSharedFile();
+  // Makes every running transfer end soon (failed, to be resumed later).
+  // Any thread; cannot be undone for this pool.
+  void abandonTransfers() { abandon_.store(true); }
 
  private:
   bool openLocalFile(uint32_t* errorCode);
 
   std::string localPath_;
   platform::SharedFile file_;
+  std::atomic<bool> abandon_{false};
 };

@@ -56,6 +56,7 @@ EnumErrorCode CDownloader::downloadInit(const std::string& reportTag, int logFla
     return loaded;
   }
   contentLength_ = tasks_->contentLength();
+  sliceCount_ = static_cast<int32_t>(tasks_->allTasks().size());
   const int started = threads_->createThreads(threadCount_);
   if (started == -1) return DOWNLOAD_OPEN_FILE_FAILED;
   if (started == 0) {
@@ -70,6 +71,8 @@ EnumErrorCode CDownloader::downloadInit(const std::string& reportTag, int logFla
 }
 
 void CDownloader::setState(int32_t state) {
+  // A stalled transfer would otherwise hold the stop up until its time-out.
+  if (state == DriverStopping) threads_->abandonTransfers();
   state_.store(state);
   activity_.Notify();
   progress_.Notify();

@@ -111,6 +111,8 @@ class CDownloader {
   bool dispatched() const { return dispatched_.load(); }
   // Length of the remote file; 0 before downloadInit.
   int64_t contentLength() const { return contentLength_.load(); }
+  // Number of slices of the download; 0 before downloadInit.
+  int32_t sliceCount() const { return sliceCount_.load(); }
 
   // Test hooks, before downloadInit: the wait of the pool for each worker at
   // its stop, and the longest pause between the driver's passes.
@@ -132,6 +134,7 @@ class CDownloader {
   std::atomic<int32_t> state_{DriverIdle};
   std::atomic<bool> dispatched_{false};
   std::atomic<int64_t> contentLength_{0};
+  std::atomic<int32_t> sliceCount_{0};
   uint32_t passMs_ = kDefaultPassMs;
 
   mutable std::mutex infoMutex_;

@@ -16,6 +16,10 @@ constexpr char kUserAgentLine[] =
     "User-Agent:Mozilla/5.0 (Windows NT 6.1; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
     "Chrome/62.0.3202.75 Safari/537.36";
 constexpr long kMaxRedirects = 5;
+// libcurl's default 16 KiB hands the body over in small pieces, each costing a
+// take of the write mutex and a write call; a larger buffer lets one socket
+// read carry whatever has arrived.
+constexpr long kReceiveBufferBytes = 512 * 1024;
 
 struct HeaderList {
   curl_slist* list = nullptr;
@@ -49,6 +53,11 @@ CURLcode SetTlsOptions(CURL* handle) {
 CURLcode NoHandle() {
   LOG(INFO) << " curl easy init fail !!!";
   return CURLE_FAILED_INIT;
+}
+
+// libcurl asks at least once a second, also while nothing arrives.
+int EndIfAbandoned(void* userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const CDownloadThread*>(userData)->transferAbandoned() ? 1 : 0;
 }
 
 // ---- Header lines -----------------------------------------------------------
@@ -283,6 +292,10 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, int64_t first
   curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, 20L);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, 3L);
+  curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, EndIfAbandoned);
+  curl_easy_setopt(handle, CURLOPT_XFERINFODATA, worker);
   const CURLcode tls = SetTlsOptions(handle);
   const CURLcode result = tls != CURLE_OK ? tls : curl_easy_perform(handle);
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);  // the list dies here

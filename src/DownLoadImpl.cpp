@@ -11,6 +11,7 @@
 #include "IDownloadProgress.h"
 #include "Logging.h"
 #include "MD5.h"
+#include "ProductConfig.h"
 #include "SingleUserLog.h"
 #include "platform/Encoding.h"
 #include "platform/FileLock.h"
@@ -43,6 +44,7 @@ class Supervision {
         url_(std::move(url)),
         localPath_(std::move(localPath)),
         mainDownload_(mainDownload),
+        cdnAddress_(ProductConfig::IsCdnOrServiceUrl(url_)),
         downloader_(url_, localPath_, localPath_ + ".xml",
                     settings.threadCount > 0 ? settings.threadCount : DefaultWorkerCount()) {
     if (settings.workerStopWaitMs > 0) downloader_.setWorkerStopWaitMs(settings.workerStopWaitMs);
@@ -51,7 +53,7 @@ class Supervision {
   int Run(std::string* cdnSummary);
 
  private:
-  enum class PassEnd { kContinue, kDriverDone, kStalled, kNetworkDown };
+  enum class PassEnd { kContinue, kDriverDone, kStalled, kCdnFailed, kNetworkDown };
 
   PassEnd Pass();
   void SampleSpeed(const DownloadInfo& info);
@@ -63,6 +65,7 @@ class Supervision {
   const std::string url_;
   const std::string localPath_;
   const bool mainDownload_;
+  const bool cdnAddress_;
   CDownloader downloader_;
   int64_t lastBytes_ = 0;
   uint32_t lastTick_ = 0;
@@ -92,6 +95,8 @@ int Supervision::Run(std::string* cdnSummary) {
     case PassEnd::kStalled:
       LOG(INFO) << "too long no speed:";
       return Abandon(DOWNLOAD_NO_SPEED, cdnSummary);
+    case PassEnd::kCdnFailed:
+      return Abandon(DOWNLOAD_CDN_FAILED, cdnSummary);
     default:
       break;
   }
@@ -108,6 +113,14 @@ Supervision::PassEnd Supervision::Pass() {
   } else if (info.downloaded == lastBytes_ && static_cast<int32_t>(info.tick - lastTick_) >=
                                                   static_cast<int64_t>(settings_.stallLimitMs)) {
     return PassEnd::kStalled;
+  }
+  // Each slice is attempted once per download, so the failed attempts never
+  // outnumber the slices and this cannot end a download as things stand; it
+  // acts as soon as slices are retried within one download.
+  const int32_t slices = downloader_.sliceCount();
+  if (cdnAddress_ && info.requestTimes > 3 * slices) {
+    LOG(INFO) << " ---cdn fail:" << info.requestTimes << " > 3 * " << slices;
+    return PassEnd::kCdnFailed;
   }
   if (downloader_.state() == DriverStopping) return PassEnd::kDriverDone;
   if (mainDownload_) ReportDownloadProgress(info.downloaded, downloader_.contentLength());

@@ -144,10 +144,12 @@ TEST_F(DriverTest, AStopRequestDuringAStalledTransferKeepsWhatArrived) {
   }
   ASSERT_EQ(downloader->downloadInfo().downloaded, expected);
 
+  // The stop abandons the hanging transfer within about a second, well
+  // before the transfer's own 20 s limit.
+  const auto stop = std::chrono::steady_clock::now();
   downloader->setState(DriverStopping);
-  EXPECT_FALSE(downloader->waitForDriver(200)) << "the driver waits for the busy worker";
-  server_->Stop();  // ends the stalled answer, as the transfer's time limit would
   ASSERT_TRUE(downloader->waitForDriver(20000));
+  EXPECT_LT(std::chrono::steady_clock::now() - stop, std::chrono::seconds(10));
   EXPECT_EQ(downloader->downloadInfo().requestTimes, 1);
   downloader->closeDownload();
   EXPECT_TRUE(log_.Contains(" Stopping Download,Mission Failed"));

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -155,6 +156,34 @@ TEST_F(NamedMutexTest, WaitTimesOutWhileAnotherThreadOwnsAndSucceedsAfterRelease
   EXPECT_TRUE(mutex.Wait(5000));
   mutex.Release();
   owner.join();
+  // Nobody owns it now, so no other process may be kept out.
+  EXPECT_TRUE(OtherDescriptionCanLock(LockFile("contended")));
+}
+
+// Contended releases pass the lock file from thread to thread without
+// unlocking it; a waiter that gives up must not leave it locked for nobody.
+TEST_F(NamedMutexTest, WaitersThatGiveUpLeaveTheLockFileFree) {
+  NamedMutex mutex;
+  ASSERT_TRUE(mutex.Create(L"giveup", false, nullptr));
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) {
+    threads.emplace_back([&, t] {
+      NamedMutex own;
+      own.Create(L"giveup", false, nullptr);
+      while (!stop.load()) {
+        if (own.Wait(t == 0 ? UINT32_MAX : 0)) own.Release();
+      }
+    });
+  }
+  // Let the threads hand the mutex around for a while.
+  for (int round = 0; round < 2000; ++round) {
+    ASSERT_TRUE(mutex.Wait(UINT32_MAX));
+    mutex.Release();
+  }
+  stop = true;
+  for (auto& thread : threads) thread.join();
+  EXPECT_TRUE(OtherDescriptionCanLock(LockFile("giveup")));
 }
 
 TEST_F(NamedMutexTest, InfiniteWaitWakesOnRelease) {
@@ -262,6 +291,7 @@ TEST_F(NamedMutexTest, ThreadsTakeTurns) {
   }
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(counter, 800);
+  EXPECT_TRUE(OtherDescriptionCanLock(LockFile("turns")));
 }
 
 TEST_F(NamedMutexTest, AnotherProcessHoldingItMeansAlreadyExisted) {

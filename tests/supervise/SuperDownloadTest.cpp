@@ -126,6 +126,42 @@ TEST_F(SuperviseTest, StallLimitEndsADownloadWhoseSlicesAllFailAndTheNextAttempt
   EXPECT_TRUE(bytes == LocalBytes());
 }
 
+// A transfer that hangs would hold the stop up until its 20 s time-out.
+TEST_F(SuperviseTest, StallLimitEndsAHangingTransferPromptlyAndTheNextAttemptResumes) {
+  const std::string bytes = Noise(1048576 + 77);
+  const std::string url = Serve(bytes);
+  SetSliceCount(1);
+  server_->AddRule(localserver::Rule::For("GET", kPath, localserver::Fault::StallAfter(300000)));
+  SupervisionSettings settings = TestSettings();
+  settings.stallLimitMs = 500;
+  std::string summary;
+
+  const Clock::time_point start = Clock::now();
+  EXPECT_EQ(DOWNLOAD_NO_SPEED, Download(url, false, &summary, settings));
+  EXPECT_LT(MillisecondsSince(start), 10000);
+
+  server_->ClearFaults();
+  EXPECT_EQ(DOWNLOAD_OK, Download(url, false, &summary));
+  EXPECT_TRUE(bytes == LocalBytes());
+}
+
+// Failed attempts never outnumber three times the slices while each slice is
+// attempted once per download, so a CDN address ends by the stall limit.
+TEST_F(SuperviseTest, CdnAddressWhoseSlicesAllFailEndsByTheStallLimit) {
+  std::string url = Serve(Noise(1048576));
+  url.replace(url.find("127.0.0.1"), 9, "cdn.localhost");
+  localserver::Rule failing = localserver::Rule::For("GET", kPath, localserver::Fault::NotFound());
+  failing.times = -1;
+  server_->AddRule(failing);
+  SupervisionSettings settings = TestSettings();
+  settings.stallLimitMs = 500;
+  std::string summary;
+
+  EXPECT_EQ(DOWNLOAD_NO_SPEED, Download(url, false, &summary, settings));
+  EXPECT_FALSE(log_.HasPrefix(" ---cdn fail:"));
+  EXPECT_GT(GetRequests(*server_), 0u);
+}
+
 TEST_F(SuperviseTest, BytesArrivingSteadilyKeepADownloadLongerThanTheStallLimitAlive) {
   const std::string bytes = Noise(1536 * 1024);
   localserver::ServedFile file;

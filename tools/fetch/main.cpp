@@ -5,13 +5,15 @@
 //
 // Downloads URL into LOCALPATH (resuming from LOCALPATH.xml when present) as
 // the main download, or as a side download with --side. Prints
-// "result <code> <name>", "md5 <digest of LOCALPATH>", "workers <count>" and,
-// when there is one, "cdn <summary>" on standard output. Exits 0 only for
+// "result <code> <name>", "md5 <digest of LOCALPATH>", "workers <count>",
+// "seconds <time the download took, without the digest>" and, when there is
+// one, "cdn <summary>" on standard output. Exits 0 only for
 // DOWNLOAD_OK, 1 for other results, 2 for a bad command line.
 // Engine log lines go to FILE with --log, else nowhere. TLS trusts the
 // system store, or the CA file of VORNIK_SERVICES (DeploymentValues.h).
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -119,12 +121,14 @@ int main(int argc, char** argv) {
   SupervisionSettings settings;
   settings.threadCount = args.threads > 0 ? args.threads : DefaultWorkerCount();
   std::string summary;
+  const auto start = std::chrono::steady_clock::now();
   const int result = CDownLoadImpl(settings).SuperDownloadFile(
       platform::FromUtf8(args.url), platform::FromUtf8(args.localPath), summary, !args.side);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   std::string digest = Md5OfFile(platform::FromUtf8(args.localPath));
   if (digest.empty()) digest = "-";
-  std::printf("result %d %s\nmd5 %s\nworkers %d\n", result, ResultName(result), digest.c_str(),
-              settings.threadCount);
+  std::printf("result %d %s\nmd5 %s\nworkers %d\nseconds %.3f\n", result, ResultName(result),
+              digest.c_str(), settings.threadCount, took.count());
   if (!summary.empty()) std::printf("cdn %s\n", summary.c_str());
   std::fflush(stdout);
   curl_global_cleanup();

@@ -101,16 +101,20 @@ CertificatePtr MakeAuthority(EVP_PKEY* key) {
 }
 
 CertificatePtr MakeServerCertificate(EVP_PKEY* key, X509* authority, EVP_PKEY* authorityKey) {
-  return MakeCertificate({key,
-                          "localhost",
-                          authority,
-                          authorityKey,
-                          {{NID_basic_constraints, "critical,CA:FALSE"},
-                           {NID_key_usage, "critical,digitalSignature"},
-                           {NID_ext_key_usage, "serverAuth"},
-                           {NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost"},
-                           {NID_subject_key_identifier, "hash"},
-                           {NID_authority_key_identifier, "keyid:always"}}});
+  return MakeCertificate(
+      {key,
+       "localhost",
+       authority,
+       authorityKey,
+       {{NID_basic_constraints, "critical,CA:FALSE"},
+        {NID_key_usage, "critical,digitalSignature"},
+        {NID_ext_key_usage, "serverAuth"},
+        // libcurl sends every *.localhost name to the loopback address, so tests
+        // can use host names such as "cdn.localhost" that the program
+        // classifies.
+        {NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost,DNS:cdn.localhost,DNS:dl.localhost"},
+        {NID_subject_key_identifier, "hash"},
+        {NID_authority_key_identifier, "keyid:always"}}});
 }
 
 std::string BioText(BIO* bio) {
