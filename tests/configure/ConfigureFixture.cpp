@@ -29,26 +29,6 @@ std::string TailValue(const std::string& tail, const std::string& name) {
   return tail.substr(from, tail.find('&', from) - from);
 }
 
-std::mutex& RecordedLinesMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-std::vector<std::string>& RecordedLines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
-
-class RecordingCallback : public el::LogDispatchCallback {
- protected:
-  void handle(const el::LogDispatchData* data) override {
-    std::lock_guard<std::mutex> lock(RecordedLinesMutex());
-    RecordedLines().push_back(data->logMessage()->message());
-  }
-};
-
-constexpr char kRecorderId[] = "configure_test_recorder";
-
 }  // namespace
 
 void PrintTo(const Ga4Event& event, std::ostream* out) {
@@ -98,35 +78,6 @@ std::vector<Json::Value> RecordingWebLog::FunnelActions() const {
 std::vector<std::pair<std::string, std::string>> RecordingWebLog::CommonInfos() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return common_;
-}
-
-LogRecorder::LogRecorder() {
-  {
-    std::lock_guard<std::mutex> lock(RecordedLinesMutex());
-    RecordedLines().clear();
-  }
-  el::Helpers::installLogDispatchCallback<RecordingCallback>(kRecorderId);
-}
-
-LogRecorder::~LogRecorder() {
-  el::Helpers::uninstallLogDispatchCallback<RecordingCallback>(kRecorderId);
-}
-
-std::vector<std::string> LogRecorder::Lines() const {
-  std::lock_guard<std::mutex> lock(RecordedLinesMutex());
-  return RecordedLines();
-}
-
-bool LogRecorder::Contains(const std::string& line) const { return Count(line) > 0; }
-
-size_t LogRecorder::Count(const std::string& line) const {
-  const std::vector<std::string> lines = Lines();
-  return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
-}
-
-bool LogRecorder::ContainsRun(const std::vector<std::string>& run) const {
-  const std::vector<std::string> lines = Lines();
-  return std::search(lines.begin(), lines.end(), run.begin(), run.end()) != lines.end();
 }
 
 std::vector<std::string> ExpectedContentLines(const char* sourceLine,

@@ -16,10 +16,13 @@
 #include "LocalHttpServer.h"
 #include "TestCertificates.h"
 #include "reportsdk/IWebLog.h"
+#include "support/LogRecorder.h"
 #include "support/TestEnvironment.h"
 #include "uitoolkit/Control.h"
 
 namespace configure_test {
+
+using LogRecorder = testing_support::LogRecorder;
 
 // One GA4 event as the logger formats it.
 struct Ga4Event {
@@ -55,18 +58,6 @@ class RecordingWebLog : public IWebLog {
   std::vector<std::string> ga4_;
   std::vector<std::string> funnel_;
   std::vector<std::pair<std::string, std::string>> common_;
-};
-
-// Records the messages of the program's log while it lives.
-class LogRecorder {
- public:
-  LogRecorder();
-  ~LogRecorder();
-  std::vector<std::string> Lines() const;
-  bool Contains(const std::string& line) const;
-  size_t Count(const std::string& line) const;
-  // True when the log holds these lines one after the other.
-  bool ContainsRun(const std::vector<std::string>& run) const;
 };
 
 // The lines of a record's printContent, as it must write them.

@@ -198,7 +198,7 @@ TEST_F(DriverTest, ALocalFileThatCannotBeOpenedIsReported) {
   const std::string local = env_.Drive() + "/no such folder/lumaclear_setup.exe";
   CDownloader downloader(url, local, local + ".xml", 4);
   EXPECT_EQ(downloader.downloadInit("Download", 1), DOWNLOAD_OPEN_FILE_FAILED);
-  EXPECT_TRUE(report_.HasEvent("OpenFileErrCode", "3"));
+  EXPECT_TRUE(report_.HasEvent("Other", "OpenFileErrCode", "3"));
   downloader.setState(DriverStopping);
   EXPECT_TRUE(downloader.waitForDriver(10000));
   downloader.closeDownload();

@@ -13,67 +13,9 @@
 namespace engine_test {
 namespace {
 
-std::mutex& LinesMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-std::vector<std::string>& RecordedLines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
-
-class RecordingCallback : public el::LogDispatchCallback {
- protected:
-  void handle(const el::LogDispatchData* data) override {
-    std::lock_guard<std::mutex> lock(LinesMutex());
-    RecordedLines().push_back(data->logMessage()->message());
-  }
-};
-
-constexpr char kRecorderId[] = "engine_test_recorder";
 using Clock = std::chrono::steady_clock;
 
 }  // namespace
-
-LogRecorder::LogRecorder() {
-  el::Loggers::reconfigureAllLoggers(el::ConfigurationType::ToStandardOutput, "false");
-  el::Helpers::installLogDispatchCallback<RecordingCallback>(kRecorderId);
-  std::lock_guard<std::mutex> lock(LinesMutex());
-  RecordedLines().clear();
-}
-
-LogRecorder::~LogRecorder() {
-  el::Helpers::uninstallLogDispatchCallback<RecordingCallback>(kRecorderId);
-}
-
-std::vector<std::string> LogRecorder::Lines() const {
-  std::lock_guard<std::mutex> lock(LinesMutex());
-  return RecordedLines();
-}
-
-bool LogRecorder::Contains(const std::string& line) const { return Count(line) > 0; }
-
-size_t LogRecorder::Count(const std::string& line) const {
-  const std::vector<std::string> lines = Lines();
-  return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
-}
-
-int RecordingWebLog::SendGa4(const char* queryTail) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  ga4_.push_back(queryTail);
-  return 0;
-}
-
-bool RecordingWebLog::HasEvent(const std::string& action, const std::string& label) const {
-  const std::string wanted = "&ep.mv_action=" + action + "&ep.mv_label=" + label;
-  std::lock_guard<std::mutex> lock(mutex_);
-  return std::any_of(ga4_.begin(), ga4_.end(), [&wanted](const std::string& tail) {
-    const size_t at = tail.find(wanted);
-    return at != std::string::npos &&
-           (at + wanted.size() == tail.size() || tail[at + wanted.size()] == '&');
-  });
-}
 
 std::string Noise(size_t size, uint32_t seed) {
   std::string bytes(size, '\0');

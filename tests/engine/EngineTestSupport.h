@@ -15,40 +15,14 @@
 #include "DownloadServer.h"
 #include "TestCertificates.h"
 #include "reportsdk/IWebLog.h"
+#include "support/LogRecorder.h"
+#include "support/RecordingWebLog.h"
 #include "support/TestEnvironment.h"
 
 namespace engine_test {
 
-// Keeps the program's log lines while it lives, off standard output.
-class LogRecorder {
- public:
-  LogRecorder();
-  ~LogRecorder();
-  std::vector<std::string> Lines() const;
-  bool Contains(const std::string& line) const;
-  size_t Count(const std::string& line) const;
-};
-
-// Keeps the GA4 query tails the event logger sends.
-class RecordingWebLog : public IWebLog {
- public:
-  int Init(int32_t, int32_t, int32_t, const char*, const char*, const char*, const char*,
-           const char*) override {
-    return 0;
-  }
-  int SetDownloaderInfo(int32_t, int32_t, const char*, const char*) override { return 0; }
-  int SetExtraCommon(const char*, const char*, const char*, const char*, int32_t) override {
-    return 0;
-  }
-  int SendFunnel(const char*) override { return 0; }
-  int SendGa4(const char* queryTail) override;
-  // True when an event with this action and label was sent.
-  bool HasEvent(const std::string& action, const std::string& label) const;
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> ga4_;
-};
+using LogRecorder = testing_support::LogRecorder;
+using RecordingWebLog = testing_support::RecordingWebLog;
 
 // Pseudo-random bytes, so that a shifted, repeated or lost piece shows.
 std::string Noise(size_t size, uint32_t seed = 2463534242u);

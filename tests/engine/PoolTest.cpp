@@ -254,7 +254,7 @@ TEST_F(DownloadPoolTest, AFileThatCannotBeOpenedStartsNoWorker) {
   EXPECT_EQ(pool.threadCount(), 0u);
   EXPECT_TRUE(log_.Contains("local file is NULL error code = 3"));
   EXPECT_TRUE(log_.Contains("after kill local file is NULL error code = 3"));
-  EXPECT_TRUE(report_.HasEvent("OpenFileErrCode", "3"));
+  EXPECT_TRUE(report_.HasEvent("Other", "OpenFileErrCode", "3"));
 }
 
 TEST_F(DownloadPoolTest, AFileBusyBecauseAProgramRunsItIsFreedAndOpened) {

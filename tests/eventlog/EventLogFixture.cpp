@@ -20,26 +20,6 @@ int NextAnswer(std::deque<int>* answers) {
   return answer;
 }
 
-std::mutex& RecordedLinesMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-std::vector<std::string>& RecordedLines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
-
-class RecordingCallback : public el::LogDispatchCallback {
- protected:
-  void handle(const el::LogDispatchData* data) override {
-    std::lock_guard<std::mutex> lock(RecordedLinesMutex());
-    RecordedLines().push_back(data->logMessage()->message());
-  }
-};
-
-constexpr char kRecorderId[] = "eventlog_test_recorder";
-
 }  // namespace
 
 int FakeWebLog::Init(int32_t type, int32_t mainPid, int32_t parentPid, const char* email,
@@ -119,28 +99,6 @@ std::vector<FakeWebLog::DownloaderInfoArgs> FakeWebLog::DownloaderInfos() const 
 std::vector<FakeWebLog::ExtraCommonArgs> FakeWebLog::ExtraCommons() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return extraCommons_;
-}
-
-LogRecorder::LogRecorder() {
-  {
-    std::lock_guard<std::mutex> lock(RecordedLinesMutex());
-    RecordedLines().clear();
-  }
-  el::Helpers::installLogDispatchCallback<RecordingCallback>(kRecorderId);
-}
-
-LogRecorder::~LogRecorder() {
-  el::Helpers::uninstallLogDispatchCallback<RecordingCallback>(kRecorderId);
-}
-
-std::vector<std::string> LogRecorder::Lines() const {
-  std::lock_guard<std::mutex> lock(RecordedLinesMutex());
-  return RecordedLines();
-}
-
-bool LogRecorder::Contains(const std::string& line) const {
-  const std::vector<std::string> lines = Lines();
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 Json::Value ParseJson(const std::string& text) {

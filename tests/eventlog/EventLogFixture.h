@@ -15,9 +15,12 @@
 #include "SingleUserLog.h"
 #include "platform/LocalTime.h"
 #include "reportsdk/IWebLog.h"
+#include "support/LogRecorder.h"
 #include "support/TestEnvironment.h"
 
 namespace eventlog_test {
+
+using LogRecorder = testing_support::LogRecorder;
 
 class FakeWebLog : public IWebLog {
  public:
@@ -66,15 +69,6 @@ class FakeWebLog : public IWebLog {
   std::vector<ExtraCommonArgs> extraCommons_;
   std::deque<int> funnelAnswers_;
   std::deque<int> ga4Answers_;
-};
-
-// Records the messages of the program's log while it lives.
-class LogRecorder {
- public:
-  LogRecorder();
-  ~LogRecorder();
-  std::vector<std::string> Lines() const;
-  bool Contains(const std::string& line) const;
 };
 
 class FakeWindow : public IUserLogWindow {

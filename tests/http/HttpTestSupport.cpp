@@ -10,26 +10,6 @@
 namespace http_test {
 namespace {
 
-std::mutex& LinesMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-std::vector<std::string>& RecordedLines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
-
-class RecordingCallback : public el::LogDispatchCallback {
- protected:
-  void handle(const el::LogDispatchData* data) override {
-    std::lock_guard<std::mutex> lock(LinesMutex());
-    RecordedLines().push_back(data->logMessage()->message());
-  }
-};
-
-constexpr char kRecorderId[] = "http_test_recorder";
-
 localserver::Reply RangeReply(const RangeServing& serving, const localserver::Request& request) {
   const std::string total =
       std::to_string(serving.announcedTotal >= 0 ? serving.announcedTotal : serving.length);
@@ -57,31 +37,6 @@ localserver::Reply RangeReply(const RangeServing& serving, const localserver::Re
 }
 
 }  // namespace
-
-LogRecorder::LogRecorder() {
-  el::Loggers::reconfigureAllLoggers(el::ConfigurationType::ToStandardOutput, "false");
-  el::Helpers::installLogDispatchCallback<RecordingCallback>(kRecorderId);
-  Clear();
-}
-
-LogRecorder::~LogRecorder() {
-  el::Helpers::uninstallLogDispatchCallback<RecordingCallback>(kRecorderId);
-}
-
-std::vector<std::string> LogRecorder::Lines() const {
-  std::lock_guard<std::mutex> lock(LinesMutex());
-  return RecordedLines();
-}
-
-bool LogRecorder::Contains(const std::string& line) const {
-  const std::vector<std::string> lines = Lines();
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-void LogRecorder::Clear() {
-  std::lock_guard<std::mutex> lock(LinesMutex());
-  RecordedLines().clear();
-}
 
 char FileByte(int64_t offset) {
   const uint64_t mixed = static_cast<uint64_t>(offset) * 0x9E3779B97F4A7C15ull;

@@ -17,20 +17,12 @@
 #include "LocalHttpServer.h"
 #include "platform/NamedMutex.h"
 #include "platform/SharedFile.h"
+#include "support/LogRecorder.h"
 #include "support/TestEnvironment.h"
 
 namespace http_test {
 
-// Records the messages of the program's log while it lives; keeps them off
-// standard output.
-class LogRecorder {
- public:
-  LogRecorder();
-  ~LogRecorder();
-  std::vector<std::string> Lines() const;
-  bool Contains(const std::string& line) const;
-  void Clear();
-};
+using LogRecorder = testing_support::LogRecorder;
 
 // The remote file's byte at offset, and count bytes from first.
 char FileByte(int64_t offset);

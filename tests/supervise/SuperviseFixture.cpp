@@ -12,69 +12,7 @@
 #include "platform/Network.h"
 
 namespace supervise_test {
-namespace {
-
-std::mutex& LinesMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-std::vector<std::string>& RecordedLines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
-
-class RecordingCallback : public el::LogDispatchCallback {
- protected:
-  void handle(const el::LogDispatchData* data) override {
-    std::lock_guard<std::mutex> lock(LinesMutex());
-    RecordedLines().push_back(data->logMessage()->message());
-  }
-};
-
-constexpr char kRecorderId[] = "supervise_test_recorder";
-
-}  // namespace
-
-LogRecorder::LogRecorder() {
-  el::Loggers::reconfigureAllLoggers(el::ConfigurationType::ToStandardOutput, "false");
-  el::Helpers::installLogDispatchCallback<RecordingCallback>(kRecorderId);
-  std::lock_guard<std::mutex> lock(LinesMutex());
-  RecordedLines().clear();
-}
-
-LogRecorder::~LogRecorder() {
-  el::Helpers::uninstallLogDispatchCallback<RecordingCallback>(kRecorderId);
-}
-
-std::vector<std::string> LogRecorder::Lines() const {
-  std::lock_guard<std::mutex> lock(LinesMutex());
-  return RecordedLines();
-}
-
-bool LogRecorder::Contains(const std::string& line) const {
-  const std::vector<std::string> lines = Lines();
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-size_t LogRecorder::CountPrefix(const std::string& prefix) const {
-  const std::vector<std::string> lines = Lines();
-  return std::count_if(lines.begin(), lines.end(),
-                       [&prefix](const std::string& line) { return line.rfind(prefix, 0) == 0; });
-}
-
-int RecordingWebLog::SendFunnel(const char* recordJson) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  funnels_.push_back(recordJson);
-  return 0;
-}
-
-size_t RecordingWebLog::FunnelsWith(const std::string& text) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return static_cast<size_t>(std::count_if(
-      funnels_.begin(), funnels_.end(),
-      [&text](const std::string& record) { return record.find(text) != std::string::npos; }));
-}
+namespace {}  // namespace
 
 ProgressRecorder::ProgressRecorder(std::function<void(int64_t, int64_t)> onReport)
     : onReport_(std::move(onReport)) {

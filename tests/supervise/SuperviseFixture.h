@@ -17,42 +17,14 @@
 #include "IDownloadProgress.h"
 #include "TestCertificates.h"
 #include "reportsdk/IWebLog.h"
+#include "support/LogRecorder.h"
+#include "support/RecordingWebLog.h"
 #include "support/TestEnvironment.h"
 
 namespace supervise_test {
 
-// Keeps the program's log lines while it lives, off standard output.
-class LogRecorder {
- public:
-  LogRecorder();
-  ~LogRecorder();
-  std::vector<std::string> Lines() const;
-  bool Contains(const std::string& line) const;
-  // True when a line starts with prefix.
-  bool HasPrefix(const std::string& prefix) const { return CountPrefix(prefix) > 0; }
-  size_t CountPrefix(const std::string& prefix) const;
-};
-
-// Keeps the funnel records the event logger sends.
-class RecordingWebLog : public IWebLog {
- public:
-  int Init(int32_t, int32_t, int32_t, const char*, const char*, const char*, const char*,
-           const char*) override {
-    return 0;
-  }
-  int SetDownloaderInfo(int32_t, int32_t, const char*, const char*) override { return 0; }
-  int SetExtraCommon(const char*, const char*, const char*, const char*, int32_t) override {
-    return 0;
-  }
-  int SendFunnel(const char* recordJson) override;
-  int SendGa4(const char*) override { return 0; }
-  // Funnel records containing text.
-  size_t FunnelsWith(const std::string& text) const;
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> funnels_;
-};
+using LogRecorder = testing_support::LogRecorder;
+using RecordingWebLog = testing_support::RecordingWebLog;
 
 // The window's side of the progress interface: registered while it lives.
 // onReport runs on the supervising thread for every report.

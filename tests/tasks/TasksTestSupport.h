@@ -15,54 +15,14 @@
 #include "CDownloadTaskManager.h"
 #include "LocalHttpServer.h"
 #include "reportsdk/IWebLog.h"
+#include "support/LogRecorder.h"
+#include "support/RecordingWebLog.h"
 #include "support/TestEnvironment.h"
 
 namespace tasks_test {
 
-struct Event {
-  std::string category;
-  std::string action;
-  std::string label;
-  bool operator==(const Event& other) const {
-    return category == other.category && action == other.action && label == other.label;
-  }
-};
-void PrintTo(const Event& event, std::ostream* out);
-
-class RecordingWebLog : public IWebLog {
- public:
-  int Init(int32_t, int32_t, int32_t, const char*, const char*, const char*, const char*,
-           const char*) override {
-    return 0;
-  }
-  int SetDownloaderInfo(int32_t, int32_t, const char*, const char*) override { return 0; }
-  int SetExtraCommon(const char*, const char*, const char*, const char*, int32_t) override {
-    return 0;
-  }
-  int SendFunnel(const char* recordJson) override;
-  int SendGa4(const char* queryTail) override;
-
-  std::vector<Event> Events() const;
-  // Events of one category and action, in order.
-  std::vector<std::string> Labels(const std::string& category, const std::string& action) const;
-  // Funnel records whose event action is action.
-  size_t FunnelCount(const std::string& action) const;
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> ga4_;
-  std::vector<std::string> funnel_;
-};
-
-// Records the program's log lines while it lives; keeps them off standard
-// output.
-class LogRecorder {
- public:
-  LogRecorder();
-  ~LogRecorder();
-  std::vector<std::string> Lines() const;
-  bool Contains(const std::string& line) const;
-};
+using LogRecorder = testing_support::LogRecorder;
+using RecordingWebLog = testing_support::RecordingWebLog;
 
 // The remote file as the download host describes it to a HEAD request.
 struct Route {
