@@ -18,4 +18,13 @@ bool Button::SetAttribute(const std::wstring& name, const std::wstring& value) {
   return true;
 }
 
+void Button::Activate(int, int) { RaiseNotification(L"click"); }
+
+ControlState Button::GetState() const {
+  if (!IsEnabled()) return ControlState::Disabled;
+  if (IsPushed()) return ControlState::Pushed;
+  if (IsHot()) return ControlState::Hot;
+  return ControlState::Normal;
+}
+
 }  // namespace ui

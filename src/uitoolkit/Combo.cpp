@@ -4,7 +4,27 @@
 
 namespace ui {
 
+Combo::Combo() { SetWantsVerticalScrollBar(true); }
+
 std::wstring Combo::GetClass() const { return L"Combo"; }
+
+// The items wait for the drop-down list; only the box has a place here.
+void Combo::SetPos(const Rect& pos) { Control::SetPos(pos); }
+
+void Combo::Activate(int, int) {
+  if (ControlOwner* owner = GetOwner()) owner->OpenDropList(this);
+}
+
+std::wstring Combo::GetSelectedText() const {
+  const Control* item = selected_ < 0 ? nullptr : GetItemAt(static_cast<std::size_t>(selected_));
+  return item == nullptr ? std::wstring() : item->GetText();
+}
+
+void Combo::SetDropped(bool dropped) {
+  if (dropped_ == dropped) return;
+  dropped_ = dropped;
+  Invalidate();
+}
 
 bool Combo::SetAttribute(const std::wstring& name, const std::wstring& value) {
   if (images_.SetAttribute(L"", name, value) || SetItemAttribute(name, value)) return true;
@@ -37,10 +57,14 @@ bool Combo::SetItemAttribute(const std::wstring& name, const std::wstring& value
   return true;
 }
 
-bool Combo::SelectItem(int index) {
+bool Combo::SelectItem(int index, bool notify) {
   if (index < 0 || static_cast<std::size_t>(index) >= GetCount()) return false;
+  const int old = selected_;
   selected_ = index;
   MarkSelection();
+  if (old == index) return true;
+  Invalidate();
+  if (notify) RaiseNotification(L"itemselect", static_cast<uintptr_t>(index), old);
   return true;
 }
 

@@ -22,10 +22,87 @@ std::size_t Control::GetCount() const { return 0; }
 Control* Control::GetItemAt(std::size_t) const { return nullptr; }
 
 void Control::SetPos(const Rect& pos) { pos_ = pos; }
-void Control::SetVisible(bool visible) { visible_ = visible; }
-void Control::SetEnabled(bool enabled) { enabled_ = enabled; }
-void Control::SetText(const std::wstring& text) { text_ = text; }
-void Control::SetBkImage(const PictureDescriptor& image) { bkImage_ = image; }
+
+void Control::SetVisible(bool visible) {
+  if (visible_ == visible) return;
+  visible_ = visible;
+  Invalidate();
+}
+
+void Control::SetEnabled(bool enabled) {
+  if (enabled_ == enabled) return;
+  enabled_ = enabled;
+  Invalidate();
+}
+
+void Control::SetText(const std::wstring& text) {
+  if (text_ == text) return;
+  text_ = text;
+  Invalidate();
+}
+
+void Control::SetBkImage(const PictureDescriptor& image) {
+  bkImage_ = image;
+  Invalidate();
+}
+
+void Control::SetBkColor(uint32_t argb) {
+  bkColor_ = argb;
+  Invalidate();
+}
+
+void Control::SetTextColor(uint32_t argb) {
+  textColor_ = argb;
+  Invalidate();
+}
+
+void Control::SetFixedWidth(int width) {
+  if (fixedWidth_ == width) return;
+  fixedWidth_ = width;
+  Invalidate();
+}
+
+void Control::SetFixedHeight(int height) {
+  if (fixedHeight_ == height) return;
+  fixedHeight_ = height;
+  Invalidate();
+}
+
+bool Control::WantsMouseAt(int, int) const { return WantsMouse(); }
+
+void Control::Activate(int, int) {}
+
+ControlOwner* Control::GetOwner() const {
+  const Control* root = this;
+  while (root->parent_ != nullptr) root = root->parent_;
+  return root->owner_;
+}
+
+void Control::Invalidate() {
+  if (ControlOwner* owner = GetOwner()) owner->OnControlChanged(this);
+}
+
+void Control::RaiseNotification(const std::wstring& type, uintptr_t wParam, intptr_t lParam) {
+  if (ControlOwner* owner = GetOwner()) owner->SendNotify(Notification{type, this, wParam, lParam});
+}
+
+void Control::SetHot(bool hot) {
+  if (hot_ == hot) return;
+  hot_ = hot;
+  Invalidate();
+}
+
+void Control::SetPushed(bool pushed) {
+  if (pushed_ == pushed) return;
+  pushed_ = pushed;
+  Invalidate();
+}
+
+void Control::SetFocused(bool focused) {
+  if (focused_ == focused) return;
+  focused_ = focused;
+  Invalidate();
+}
 
 bool Control::ReadColour(const std::wstring& value, std::optional<uint32_t>* field) {
   uint32_t colour = 0;

@@ -13,6 +13,11 @@ void MessageQueue::SetWakeHook(std::function<void()> wake) {
   wakePending_ = false;
 }
 
+bool MessageQueue::HasWakeHook() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<bool>(wake_);
+}
+
 void MessageQueue::Register(MessageTarget* target) {
   std::lock_guard<std::mutex> lock(mutex_);
   targets_.insert(target);
@@ -65,6 +70,9 @@ size_t MessageQueue::Dispatch() {
       // A window may have closed while an earlier message was handled.
       if (targets_.count(entry.target) == 0) continue;
     }
+    // The handler may run a modal loop: it must find a wake-up waiting for
+    // the rest of the queue, or those messages would sit there until it ends.
+    RewakeIfPending();
     entry.target->DeliverPostedMessage(entry.message, entry.wParam, entry.lParam);
     ++delivered;
   }

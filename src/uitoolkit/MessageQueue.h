@@ -4,7 +4,9 @@
 // backend installs a wake-up hook that schedules Dispatch on the UI thread.
 // Dispatch delivers the messages in the order they were posted, each to its
 // window if that window is still registered; a message for a window that has
-// gone away is dropped. Windows register themselves on the UI thread.
+// gone away is dropped. While a message is being handled, the rest of the
+// queue keeps a wake-up pending, so a nested (modal) loop inside the handler
+// delivers them, still in order. Windows register themselves on the UI thread.
 #pragma once
 #include <cstdint>
 #include <deque>
@@ -25,6 +27,7 @@ class MessageQueue {
   static MessageQueue& Instance();
 
   void SetWakeHook(std::function<void()> wake);
+  bool HasWakeHook() const;
   void Register(MessageTarget* target);
   void Unregister(MessageTarget* target);
   bool IsRegistered(MessageTarget* target) const;

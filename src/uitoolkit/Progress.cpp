@@ -1,5 +1,7 @@
 #include "uitoolkit/Progress.h"
 
+#include <algorithm>
+
 namespace ui {
 
 std::wstring Progress::GetClass() const { return L"Progress"; }
@@ -19,6 +21,18 @@ bool Progress::SetAttribute(const std::wstring& name, const std::wstring& value)
     return Label::SetAttribute(name, value);
   }
   return true;
+}
+
+void Progress::SetValue(int value) {
+  if (value_ == value) return;
+  value_ = value;
+  Invalidate();
+}
+
+int Progress::FilledLength(int length) const {
+  if (max_ <= min_ || length <= 0) return 0;
+  const long long clamped = std::max(min_, std::min(value_, max_)) - static_cast<long long>(min_);
+  return static_cast<int>(clamped * length / (static_cast<long long>(max_) - min_));
 }
 
 }  // namespace ui

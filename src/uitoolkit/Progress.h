@@ -14,7 +14,9 @@ class Progress : public Label {
   int GetMinValue() const { return min_; }
   int GetMaxValue() const { return max_; }
   int GetValue() const { return value_; }
-  void SetValue(int value) { value_ = value; }
+  void SetValue(int value);
+  // How much of a bar length pixels long is filled; 0 when max <= min.
+  int FilledLength(int length) const;
   bool IsHorizontal() const { return horizontal_; }
   const PictureDescriptor& GetForeImage() const { return foreImage_; }
 

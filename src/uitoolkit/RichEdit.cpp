@@ -1,5 +1,7 @@
 #include "uitoolkit/RichEdit.h"
 
+#include "uitoolkit/ScrollBar.h"
+
 namespace ui {
 
 std::wstring RichEdit::GetClass() const { return L"RichEdit"; }
@@ -21,6 +23,21 @@ bool RichEdit::SetAttribute(const std::wstring& name, const std::wstring& value)
     return Container::SetAttribute(name, value);
   }
   return true;
+}
+
+bool RichEdit::SetContentHeight(int height) {
+  if (height == contentHeight_) return false;
+  contentHeight_ = height;
+  SetPos(GetPos());
+  return true;
+}
+
+int RichEdit::GetScrollY() const {
+  return GetVerticalScrollBar() != nullptr ? GetVerticalScrollBar()->GetScrollPos() : 0;
+}
+
+int RichEdit::NeededHeight() const {
+  return contentHeight_ + textPadding_.top + textPadding_.bottom;
 }
 
 }  // namespace ui

@@ -1,7 +1,9 @@
 // Multi-line text holder ("RichEdit"; the licences). A container so that it
 // can own its scroll bars ("vscrollbar"). "multiline", "autovscroll", "rich",
 // "readonly", "menu" are kept for the backend; "textpadding" is the margin
-// around the text. Threads: as Control.
+// around the text. The text wraps at the client width; painting measures its
+// height (SetContentHeight) and the scroll bar covers what does not fit.
+// Threads: as Control.
 #pragma once
 #include "uitoolkit/Container.h"
 
@@ -18,6 +20,15 @@ class RichEdit : public Container {
   bool IsReadOnly() const { return readOnly_; }
   bool HasMenu() const { return menu_; }
   const Rect& GetTextPadding() const { return textPadding_; }
+  bool WantsMouse() const override { return true; }
+
+  int GetContentHeight() const { return contentHeight_; }
+  // False when unchanged; otherwise the layout is redone at once.
+  bool SetContentHeight(int height);
+  int GetScrollY() const;
+
+ protected:
+  int NeededHeight() const override;
 
  private:
   bool multiLine_ = false;
@@ -26,6 +37,7 @@ class RichEdit : public Container {
   bool readOnly_ = false;
   bool menu_ = false;
   Rect textPadding_;
+  int contentHeight_ = 0;
 };
 
 }  // namespace ui

@@ -17,3 +17,15 @@ bool StateImages::SetAttribute(const std::wstring& prefix, const std::wstring& n
 }
 
 }  // namespace ui
+
+namespace ui {
+
+const PictureDescriptor& StateImages::ForState(ControlState state) const {
+  const PictureDescriptor* own = &normal;
+  if (state == ControlState::Hot) own = &hot;
+  if (state == ControlState::Pushed) own = &pushed;
+  if (state == ControlState::Disabled) own = &disabled;
+  return own->IsEmpty() ? normal : *own;
+}
+
+}  // namespace ui

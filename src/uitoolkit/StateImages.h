@@ -9,6 +9,8 @@
 
 namespace ui {
 
+enum class ControlState { Normal, Hot, Pushed, Disabled };
+
 struct StateImages {
   PictureDescriptor normal;
   PictureDescriptor hot;
@@ -18,6 +20,8 @@ struct StateImages {
   // Reads name when it is prefix + one of the four state names; false otherwise.
   bool SetAttribute(const std::wstring& prefix, const std::wstring& name,
                     const std::wstring& value);
+  // The picture to draw in a state: that state's own, else the normal one.
+  const PictureDescriptor& ForState(ControlState state) const;
 };
 
 }  // namespace ui

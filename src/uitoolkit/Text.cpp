@@ -10,4 +10,11 @@ bool Text::SetAttribute(const std::wstring& name, const std::wstring& value) {
   return true;
 }
 
+bool Text::WantsMouseAt(int x, int y) const { return LinkAt(x, y) >= 0; }
+
+void Text::Activate(int x, int y) {
+  const int link = LinkAt(x, y);
+  if (link >= 0) RaiseNotification(L"link", static_cast<uintptr_t>(link));
+}
+
 }  // namespace ui
