@@ -80,4 +80,32 @@ double GetDisplayMode(int32_t* width, int32_t* height);
 // process. Any thread; holds no lock.
 int FindProcessByFullPath(const std::wstring& filePath, bool kill, bool includeTemporaryCopies);
 
+// ---- Signature and runtime checks -----------------------------------------
+// Stateless; any thread (the program calls them from the threads it names).
+
+// True only when the file carries a valid embedded signature: Authenticode
+// for a PE image, an appended PKCS#7 block for any other file, checked under
+// the hash-only policy (SignatureTrust.h). Logs " VerifyEmbeddedSignature
+// result is <code>, <message>". Install flow thread.
+bool VerifyEmbeddedSignature(const std::wstring& filePath);
+
+// True when the machine's .NET Framework 4 version is lower than the one the
+// product's "NetFrameCheck.db" in installFolder asks for; false without that
+// file or its key. Logs both versions when it compares them.
+bool WillShowNetFrameCheck(const std::wstring& installFolder);
+// The registry's .NET Framework 4 "Version"; empty when missing or unusable.
+std::wstring GetLocalNetFrameworkVersion();
+// The NetFrameworkVersion value of installFolder's NetFrameCheck.db, line
+// break included; empty when there is none (NetFrameworkCheckScanner.h).
+std::wstring ReadNeededNetFrameworkVersion(const std::wstring& installFolder);
+// Four numbers of a dotted version text: each piece's leading decimal number
+// (blanks skipped, optional sign, 0 without digits, held to 32 bits), only the
+// characters' low bytes looked at; missing pieces 0, pieces after the fourth
+// ignored.
+void ParseVersionNumbers(const std::wstring& version, int32_t (&numbers)[4]);
+
+// The current date and time at UTC+8, "%04d-%02d-%02d %02d:%02d:%02d"
+// (ChinaTime.h formats a given moment).
+std::string GetChinaTimeText();
+
 }  // namespace FuntionImpl
