@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "Logging.h"
-#include "platform/Encoding.h"
 #include "platform/System.h"
 
 namespace FuntionImpl {
@@ -24,16 +22,6 @@ int AuthorizeSelfInFirewall(const std::wstring& imagePath) {
   std::printf("WindowsFirewallInitialize failed: 0x%08lx\n", result);
   std::fflush(stdout);
   platform::CoUninitialize();
-  return -1;
-}
-
-int PackAndUploadLogs(bool withDumps, const std::wstring& logFileName, const std::string& reason,
-                      const std::wstring& extraFile) {
-  // Shipping needs the archive writer and the upload service, which this
-  // build does not have yet: the run reports what it would ship and ends.
-  LOG(INFO) << " PackAndUploadLogs not available: " << reason << ", "
-            << platform::ToUtf8(logFileName) << (withDumps ? ", with dumps" : "")
-            << (extraFile.empty() ? "" : ", extra file ") << platform::ToUtf8(extraFile);
   return -1;
 }
 

@@ -15,10 +15,28 @@ namespace FuntionImpl {
 // be set up (always, on this system). Messages go to standard output. UI thread.
 int AuthorizeSelfInFirewall(const std::wstring& imagePath);
 
-// Packs the named log (and, with dumps, the crash dumps) of an earlier run and
-// uploads the archive under the given reason. Main thread of a shipping run.
+// ---- Crash reports and log shipping (FuntionImplShipping.cpp) -------------
+
+// The shipping of a "-dmp " or "-close" run: packs a run's log from the event
+// logger's log folder (as a copy, "<log>_copy.log", since the run may still
+// hold it) into "<log folder>/<17-digit local time>.zip" under the entry
+// logFileName; with dumps also "<log>.dmp" as "<logFileName>.dmp", or, when
+// that is missing, every "*.dmp" file of the folder under its own name; and
+// extraFile, when given and present, under its file name. Then uploads it
+// (UploadProductLog) as "<log name>_<time>.zip" with catalogue reason
+// ("default" when empty). Result: the upload's (0 uploaded, negative codes of
+// UploadProductLog.h); -1 when the archive cannot be made, and also when there
+// is no log folder or logFileName is not a plain file name (empty, "." or
+// "..", or holding "/"), since then nothing may be read or written; 0 when no
+// archive exists after packing. The archive and the copy are deleted only
+// after a successful upload. Main thread of a shipping run; blocks for the
+// upload.
 int PackAndUploadLogs(bool withDumps, const std::wstring& logFileName, const std::string& reason,
                       const std::wstring& extraFile);
+
+// The crash test of the Install click (switch CrashTest): writes to the null
+// address, an access violation that only the crash handler sees. Never returns.
+[[noreturn]] void RaiseCrashForTest();
 
 // ---- System information -------------------------------------------------
 

@@ -125,6 +125,7 @@ int wWinMain(void* /*instance*/, void* /*previousInstance*/, const std::wstring&
   const StartupValues values = LoadPackageAndStartupValues();
   curl_global_init(CURL_GLOBAL_ALL);
   SetUpLog(values);
+  UpdateUnhandledExceptionFilterPaths();
   if (RunShippingIfAsked(run)) return 0;
   std::unique_ptr<platform::NamedMutex> mutex;
   // The drain run neither raises a window nor waits its turn behind the copy

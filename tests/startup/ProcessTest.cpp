@@ -145,9 +145,9 @@ TEST_F(ProgramRuns, ShippingRunsEndWithoutWindowOrLock) {
     const char* logged;
   } cases[] = {
       {{"-dmp", "lumaclear_setup_1.log"},
-       " PackAndUploadLogs not available: CrashDmp, lumaclear_setup_1.log, with dumps"},
+       " PackAndUploadLogs: CrashDmp, lumaclear_setup_1.log, with dumps"},
       {{"-close07", "lumaclear_setup_2.log"},
-       " PackAndUploadLogs not available: close07, lumaclear_setup_2.log"},
+       " PackAndUploadLogs: close07, lumaclear_setup_2.log"},
   };
   for (const Case& c : cases) {
     auto run = Start(c.arguments);
