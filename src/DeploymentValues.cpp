@@ -102,6 +102,17 @@ std::string BaseUrl(Service service) {
 
 std::string CaFile() { return TheValues().Get("ca_file"); }
 
+const std::vector<std::string>& MainlandCdnHosts() {
+  static const std::vector<std::string> hosts = {
+      "dl-vornik.cdn-mainland.cn", "dl-lumaclear.cdn-mainland.cn", "dl-vornikapps.cdn-mainland.cn"};
+  return hosts;
+}
+
+const std::string& SecondMainlandCdnHost() {
+  static const std::string host = "vornik.mainland-edge.cn";
+  return host;
+}
+
 void ReloadForTesting() { TheValues().Forget(); }
 
 }  // namespace deployment

@@ -13,6 +13,7 @@
 // The file is read once, on first use; any thread may read the values.
 #pragma once
 #include <string>
+#include <vector>
 
 namespace deployment {
 
@@ -35,6 +36,11 @@ const char* ServiceKey(Service service);
 // The CA file every request trusts instead of the system store; empty for
 // the system store.
 std::string CaFile();
+// Host names of the maker's mainland CDN providers, which the install flow
+// tells apart in its reports: three of the first provider (one per brand
+// domain) and one of the second. Lowercase.
+const std::vector<std::string>& MainlandCdnHosts();
+const std::string& SecondMainlandCdnHost();
 // Forgets the values read, so that the next use reads VORNIK_SERVICES again.
 // Tests only.
 void ReloadForTesting();

@@ -4,6 +4,7 @@
 // int converted to it (a stored or foreign value) is a defined value that the
 // lookups below answer for. Pure data; any thread.
 #pragma once
+#include <cstdint>
 
 enum EnumLanguage : int {
   LangEnglish = 0,
@@ -37,3 +38,14 @@ const char* LanguageTelemetryCode(EnumLanguage language);
 // The English name sent as the label of the language event ("English",
 // "ChineseTrad", ...). A value outside 0..19 gives "English".
 const char* LanguageEventName(EnumLanguage language);
+
+// The code handed to the product installer ("/LANG=") and written as the
+// installed product's language ("en", "zhcn", ...). A value outside 0..19
+// gives "en".
+const char* LanguageInstallerCode(EnumLanguage language);
+// The installer code for a downloader: Japanese is "jp" for the downloaders
+// 117 to 120 and 122 to 125.
+const char* LanguageInstallerCodeFor(EnumLanguage language, int32_t downloaderId);
+// The product configuration label that holds the product's web page for the
+// language ("product_url_english", ...).
+const wchar_t* LanguageProductUrlKey(EnumLanguage language);

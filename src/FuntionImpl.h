@@ -126,4 +126,13 @@ void ParseVersionNumbers(const std::wstring& version, int32_t (&numbers)[4]);
 // (ChinaTime.h formats a given moment).
 std::string GetChinaTimeText();
 
+// ---- Starting the product ---------------------------------------------------
+
+// Starts the installed product. quotedPath is its main program in double
+// quotes. With adminFlag not 0 it runs as this process's user (with our
+// rights), in its own folder; with 0 it starts as the desktop session's user
+// after a check that the file exists. 0 started, -1 failed (logged, event
+// "Other"/"StartWindowError"/the error code). Any thread.
+int StartTargetMainExe(const std::wstring& quotedPath, int32_t adminFlag);
+
 }  // namespace FuntionImpl

@@ -11,10 +11,19 @@
 #include "platform/Registry.h"
 #include "platform/System.h"
 #include "reportsdk/IWebLog.h"
+#include "uitoolkit/MarkupBuilder.h"
 
-InstallUIMainWnd::InstallUIMainWnd() = default;
+InstallUIMainWnd::InstallUIMainWnd()
+    // A tree of its own, so that the flow thread never reads the window's controls.
+    : productTree_(ui::BuildFreeStandingTree(L"configure\\configure.xml")),
+      product_(productTree_.get()),
+      configure_(std::make_unique<CConfigure>(
+          product_.Int(L"Downloader_id"), product_.Int(L"Language_id"), product_.Int(L"Site_id"))) {
+  configure_->loadFromProductConfig(productTree_.get(), false);
+}
 
 InstallUIMainWnd::~InstallUIMainWnd() {
+  RegisterDownloadProgress(nullptr);
   CSingleUserLog::GetInstance()->RegisterMainWindow(nullptr);
   // Starts the hidden run that delivers the telemetry backlog.
   DestroyReportObj();
@@ -35,9 +44,21 @@ void InstallUIMainWnd::InitWindow() {
   SendStartupEvents();
 }
 
-std::wstring InstallUIMainWnd::GetProductVersion() const { return std::wstring(); }
+std::wstring InstallUIMainWnd::GetProductVersion() const {
+  std::wstring version;
+  configure_->Read([&version](const CConfigure& c) { version = c.Software_version; });
+  return version;
+}
 
-EnumLanguage InstallUIMainWnd::GetCurrentLanguage() const { return EnumLanguage(); }
+EnumLanguage InstallUIMainWnd::GetCurrentLanguage() const {
+  return static_cast<EnumLanguage>(language_.load());
+}
+
+// The total is kept once per process: the flow's speed figure divides it.
+void InstallUIMainWnd::UpdateDownloadProgress(int64_t /*downloaded*/, int64_t total) {
+  int64_t none = 0;
+  totalPackageSize_.compare_exchange_strong(none, total);
+}
 
 void InstallUIMainWnd::LogDownloaderInfo() {
   const FuntionImpl::FileProductInfo info =

@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 
+#include <errno.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -104,6 +105,25 @@ bool PathExists(const std::wstring& path) {
 bool IsDirectory(const std::wstring& path) {
   struct stat st {};
   return stat(ToUtf8(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MarkExecutable(const std::wstring& path) {
+  const std::string narrow = ToUtf8(path);
+  struct stat st {};
+  if (stat(narrow.c_str(), &st) != 0) return false;
+  return chmod(narrow.c_str(), (st.st_mode & 07777) | S_IXUSR) == 0;
+}
+
+bool DeleteFile(const std::wstring& path, uint32_t* lastError) {
+  const bool removed = ::unlink(ToUtf8(path).c_str()) == 0;
+  if (lastError != nullptr) {
+    const int error = removed ? 0 : errno;
+    *lastError = error == 0                                               ? 0
+                 : (error == ENOENT || error == ENOTDIR)                  ? 2
+                 : (error == EACCES || error == EPERM || error == EISDIR) ? 5
+                                                                          : 31;
+  }
+  return removed;
 }
 
 std::wstring SanitizeFileNamePart(const std::wstring& name) {

@@ -31,6 +31,13 @@ bool CreateDirectories(const std::wstring& path);
 bool PathExists(const std::wstring& path);
 // True when path is a folder or a symbolic link to one.
 bool IsDirectory(const std::wstring& path);
+// Lets the owner run the file (a program fetched as data). True when it is
+// executable afterwards.
+bool MarkExecutable(const std::wstring& path);
+// DeleteFile stand-in: removes a file (not a folder). *lastError (may be
+// null) receives the Windows error code: 0 on success, 2 when nothing was
+// there, 5 when not allowed (a folder included), 31 otherwise.
+bool DeleteFile(const std::wstring& path, uint32_t* lastError = nullptr);
 
 // A name made fit to be one part of a file name: every character outside
 // [A-Za-z0-9_.-] becomes "_". Named mutexes and window classes name their

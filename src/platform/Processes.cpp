@@ -384,6 +384,33 @@ bool CreateProcess(const std::wstring& commandLine, const std::wstring& workingF
   return ProcessSpawner::Spawn(arguments[0], arguments, options, process, lastError);
 }
 
+bool CreateProcessWithApplication(const std::wstring& program, const std::wstring& parameters,
+                                  const std::wstring& workingFolder, ProcessHandle* process,
+                                  int* lastError) {
+  if (program.empty()) {
+    if (lastError) *lastError = EINVAL;
+    return false;
+  }
+  std::vector<std::wstring> arguments = SplitCommandLine(parameters);
+  arguments.insert(arguments.begin(), program);
+  ProcessSpawner::Options options;
+  options.searchPath = program.find(L'/') == std::wstring::npos;
+  options.workingFolder = workingFolder;
+  return ProcessSpawner::Spawn(program, arguments, options, process, lastError);
+}
+
+bool SpawnDetached(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                   int* lastError) {
+  std::vector<std::wstring> argv = arguments;
+  argv.insert(argv.begin(), program);
+  ProcessSpawner::Options options;
+  options.newSession = true;
+  options.nullStandardStreams = true;
+  options.searchPath = program.find(L'/') == std::wstring::npos;
+  ProcessHandle child;  // dropping it hands the child to the reaper
+  return ProcessSpawner::Spawn(program, argv, options, &child, lastError);
+}
+
 std::wstring GetProcessCommandLine() {
   std::string content;
   if (!ReadWholeFile(ProcRoot() + "/self/cmdline", &content)) return std::wstring();

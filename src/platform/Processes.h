@@ -112,6 +112,19 @@ bool GetExitCodeProcess(const ProcessHandle& process, uint32_t* exitCode);
 bool CreateProcess(const std::wstring& commandLine, const std::wstring& workingFolder,
                    ProcessHandle* process, int* lastError);
 
+// CreateProcess with an application name: starts program with the words of
+// parameters (split as Windows splits them) as its arguments. As above
+// otherwise.
+bool CreateProcessWithApplication(const std::wstring& program, const std::wstring& parameters,
+                                  const std::wstring& workingFolder, ProcessHandle* process,
+                                  int* lastError);
+
+// Starts program (searched in $PATH when it holds no "/") with arguments, in
+// a session of its own, standard streams on /dev/null, detached: it outlives
+// us and is collected when it ends. *lastError as for CreateProcess.
+bool SpawnDetached(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                   int* lastError);
+
 // This process's whole command line as a Windows program would get it: the
 // program as it was started and the arguments, each quoted where needed, joined
 // by blanks. Empty when it cannot be read.

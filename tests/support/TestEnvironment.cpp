@@ -28,6 +28,12 @@ TestEnvironment::TestEnvironment() {
   SetEnv("VORNIK_REGISTRY_ROOT", root_ + "/registry");
   SetEnv("VORNIK_MACHINE_ID", root_ + "/machine-id");  // absent unless a test writes it
   SetEnv("VORNIK_NETWORK_ALIVE", "1");                 // downloads never wait for a network
+  // Every request to a host other than this machine goes to a closed local
+  // port instead, so that no test can reach (or wait for) a real host, for
+  // example through an address of the embedded product configuration.
+  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"})
+    SetEnv(name, "http://127.0.0.1:9");
+  for (const char* name : {"no_proxy", "NO_PROXY"}) SetEnv(name, "127.0.0.1,localhost,.localhost");
   // Programs under test never reach a real service: every address points at
   // a closed local port until a test starts its own server, and the hidden
   // run that delivers the telemetry backlog gives up at once.

@@ -3,6 +3,8 @@
 // pointed to by the environment variables the program reads. Service
 // addresses (VORNIK_SERVICES) point at a closed local port and the report
 // SDK's timing (VORNIK_REPORT_TIMING) is short, until a test sets its own.
+// Requests to any host but 127.0.0.1 and localhost go through a proxy at a
+// closed local port, so they fail at once.
 // Restores the environment and removes the folder when the test ends.
 #pragma once
 #include <functional>
