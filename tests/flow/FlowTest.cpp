@@ -9,6 +9,7 @@
 
 #include "Common/FlowMessages.h"
 #include "FlowTestSupport.h"
+#include "FuntionImpl.h"
 #include "MD5.h"
 #include "SingleUserLog.h"
 #include "platform/Encoding.h"
@@ -143,6 +144,8 @@ TEST_F(FlowTest, AnInstallerThatDoesNotEndTimesOut) {
   ServeInstaller(Installer("vornik-product-installer-large"));
   env_.SetEnv("VORNIK_PRODUCT_INSTALL_MS", "600000");
   RunFlow();
+  // The flow leaves the installer running; the test must not.
+  EXPECT_GE(FuntionImpl::FindProcessByFullPath(PackagePath(), true, false), 0);
   EXPECT_EQ(messages_.Numbers().back(), WM_INSTALL_TIMEOUT);
   EXPECT_EQ(report_.Labels("Other", "FlowError"), std::vector<std::string>{"DL016"});
   // The embedded configuration's 600 s: 602 waits before the time-out.
